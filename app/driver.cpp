@@ -1,0 +1,76 @@
+#include "app/driver.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "auxi/auxi_record.hpp"
+#include "wave/conversion.hpp"
+
+namespace {
+
+// True when both names lead to one file (a hard or symbolic link): creating
+// the output would then empty the input before a byte of it was read.
+bool same_file(const std::string& input_name, const std::string& output_name) {
+    std::error_code error;
+    return std::filesystem::equivalent(input_name, output_name, error) && !error;
+}
+
+bool is_regular_file(const std::string& name) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(name, error);
+}
+
+}  // namespace
+
+std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
+
+int report_header_error(int code) {
+    std::printf("Error in .wav file header [%d]", code);
+    return exit_failure;
+}
+
+int report_write_error() {
+    std::fputs("\nERROR: Failed to write output file.\n", stdout);
+    return exit_failure;
+}
+
+int report_read_error() {
+    std::fputs("\nERROR: Failed to read input file.\n", stdout);
+    return exit_failure;
+}
+
+int run_conversion(int argc, char** argv) {
+    static AuxiRecord record;  // lives for the whole run, like the conversion
+    auxi_set_defaults(record);
+
+    if (argc != 2) {
+        std::fputs("Give a single filename as argument to this program. (ex sim.wav)", stdout);
+        return exit_failure;
+    }
+    const std::string input_name = argv[1];
+    ConversionState state;
+    state.output_name = build_output_name(input_name);
+    std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(),
+                state.output_name.c_str());
+
+    state.input = std::fopen(input_name.c_str(), "rb");
+    if (state.input == nullptr) {
+        std::printf("Could not open %s", input_name.c_str());
+        return exit_failure;
+    }
+    if (same_file(input_name, state.output_name) ||
+        (state.output = std::fopen(state.output_name.c_str(), "wb")) == nullptr) {
+        std::printf("Could not open %s\n", state.output_name.c_str());
+        return exit_failure;
+    }
+    state.output_is_regular_file = is_regular_file(state.output_name);
+
+    switch (convert_wave(state, record)) {
+        case Outcome::success: return exit_success;
+        case Outcome::header_error: return report_header_error(state.header_error);
+        case Outcome::write_failure: return report_write_error();
+        case Outcome::read_failure: return report_read_error();
+    }
+    return exit_failure;
+}

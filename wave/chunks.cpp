@@ -1,0 +1,130 @@
+#include <cstring>
+
+#include "wave/conversion.hpp"
+#include "wave/little_endian.hpp"
+
+namespace {
+
+// header_error values while walking: what the input ending at the next chunk
+// ID reports, by what came before it.
+constexpr int ended_after_fmt = 12;
+constexpr int ended_after_rcvr = 13;
+constexpr int ended_after_other = 25;
+
+bool is_id(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+
+// After a chunk of odd size a 0 byte is the RIFF pad and is stepped over; any
+// other byte starts the next ID (writers that omit the pad).
+bool read_chunk_id(ConversionState& state, std::uint8_t* id, bool pad_expected) {
+    if (!pad_expected) {
+        return read_unit(state, id, 4);
+    }
+    if (!read_unit(state, id, 1)) {
+        return false;
+    }
+    return id[0] == 0 ? read_unit(state, id, 4) : read_unit(state, id + 1, 3);
+}
+
+bool read_size(ConversionState& state, std::uint32_t& size) {
+    std::uint8_t field[4];
+    if (!read_unit(state, field, 4)) {
+        return false;
+    }
+    size = load_u32(field);
+    return true;
+}
+
+// The first four content bytes replace receiver_value's bytes from the least
+// significant up; a shorter chunk leaves the higher bytes as they were.
+bool read_receiver_value(ConversionState& state, std::uint32_t size) {
+    const std::uint32_t kept = size < 4 ? size : 4;
+    std::uint8_t bytes[4];
+    if (!read_unit(state, bytes, kept)) {
+        return false;
+    }
+    for (std::uint32_t i = 0; i < kept; ++i) {
+        state.receiver_value &= ~(std::uint32_t{0xFF} << (8 * i));
+        state.receiver_value |= std::uint32_t{bytes[i]} << (8 * i);
+    }
+    return skip_bytes(state, size - kept) == Transfer::done;
+}
+
+Outcome write_data_chunk(ConversionState& state, AuxiRecord& record) {
+    std::uint8_t data_size[4];
+    if (!read_unit(state, data_size, 4)) {
+        state.header_error = ended_after_other;
+        return Outcome::header_error;
+    }
+    // A header that claims 0 bytes a second still gets a stop time: the rate
+    // then comes from the sample rate and block size.
+    const std::uint64_t bytes_per_sec =
+        state.avg_bytes_per_sec != 0
+            ? state.avg_bytes_per_sec
+            : std::uint64_t{record.sample_rate} * static_cast<std::uint16_t>(state.block_align);
+    auxi_set_stop_time(record, load_u32(data_size), bytes_per_sec);
+    if (!auxi_write(record, state.output) || !write_unit(state, "data", 4) ||
+        !write_unit(state, data_size, 4)) {
+        return Outcome::write_failure;
+    }
+    return copy_sample_data(state);
+}
+
+}  // namespace
+
+Outcome walk_chunks(ConversionState& state, AuxiRecord& record) {
+    state.header_error = ended_after_fmt;
+    bool pad_expected = false;
+    for (;;) {
+        std::uint8_t id[4];
+        if (!read_chunk_id(state, id, pad_expected)) {
+            return Outcome::header_error;
+        }
+        if (is_id(id, "data")) {
+            return write_data_chunk(state, record);
+        }
+        const bool receiver = is_id(id, "rcvr");
+        std::uint32_t size = 0;
+        state.header_error = receiver ? ended_after_rcvr : ended_after_other;
+        if (!read_size(state, size)) {
+            return Outcome::header_error;
+        }
+        if (receiver) {
+            if (!read_receiver_value(state, size)) {
+                return Outcome::header_error;
+            }
+            record.receiver_frequency = state.receiver_value;
+        } else if (skip_bytes(state, size) != Transfer::done) {
+            return Outcome::header_error;
+        }
+        pad_expected = (size & 1) != 0;
+    }
+}
+
+Outcome copy_sample_data(ConversionState& state) {
+    switch (copy_bytes(state, until_end_of_input)) {
+        case Transfer::input_ended:
+        case Transfer::done: return Outcome::success;
+        case Transfer::input_error: return Outcome::read_failure;
+        case Transfer::write_failed: return Outcome::write_failure;
+    }
+    return Outcome::write_failure;
+}
+
+Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
+    set_stream_buffers(state);
+    Outcome outcome = copy_wave_header(state, record);
+    if (outcome == Outcome::success) {
+        outcome = walk_chunks(state, record);
+    }
+    // The output is flushed and closed here, so a full disk is a write
+    // failure and not a quiet success or a quiet half-written header.
+    switch (outcome) {
+        case Outcome::success:
+            return finish_output(state) ? Outcome::success : Outcome::write_failure;
+        case Outcome::header_error:
+            return close_output(state) ? Outcome::header_error : Outcome::write_failure;
+        case Outcome::write_failure:
+        case Outcome::read_failure: (void)close_output(state); return outcome;
+    }
+    return outcome;
+}

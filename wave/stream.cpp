@@ -1,0 +1,81 @@
+#include "wave/stream.hpp"
+
+#include "wave/little_endian.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr std::size_t block_bytes = std::size_t{1} << 20;
+constexpr std::size_t stream_buffer_bytes = std::size_t{64} << 10;
+constexpr long riff_size_offset = 4;
+
+// One fixed block for every bulk transfer: memory does not grow with the input.
+unsigned char block[block_bytes];
+
+Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
+    while (count > 0) {
+        const std::size_t want = count < block_bytes ? static_cast<std::size_t>(count) : block_bytes;
+        const std::size_t got = std::fread(block, 1, want, state.input);
+        if (keep && got > 0 && std::fwrite(block, 1, got, state.output) != got) {
+            return Transfer::write_failed;
+        }
+        if (got < want) {
+            return std::ferror(state.input) ? Transfer::input_error : Transfer::input_ended;
+        }
+        count -= got;
+    }
+    return Transfer::done;
+}
+
+// Readers that trust the RIFF size see every byte only if it is the truth;
+// a length past 32 bits keeps the field as it was copied.
+bool correct_riff_size(ConversionState& state) {
+    std::error_code error;
+    const std::uintmax_t length = std::filesystem::file_size(state.output_name, error);
+    if (error || length < 8 || length - 8 > UINT32_MAX) {
+        return true;
+    }
+    std::uint8_t field[4];
+    store_u32(field, static_cast<std::uint32_t>(length - 8));
+    return std::fseek(state.output, riff_size_offset, SEEK_SET) == 0 &&
+           std::fwrite(field, 1, sizeof field, state.output) == sizeof field;
+}
+
+}  // namespace
+
+bool read_unit(ConversionState& state, void* unit, std::size_t size) {
+    return std::fread(unit, 1, size, state.input) == size;
+}
+
+bool write_unit(ConversionState& state, const void* unit, std::size_t size) {
+    return std::fwrite(unit, 1, size, state.output) == size;
+}
+
+Transfer copy_bytes(ConversionState& state, std::uint64_t count) {
+    return move_bytes(state, count, true);
+}
+
+Transfer skip_bytes(ConversionState& state, std::uint64_t count) {
+    return move_bytes(state, count, false);
+}
+
+void set_stream_buffers(ConversionState& state) {
+    // A failed setvbuf leaves the default buffer, which still works.
+    (void)std::setvbuf(state.input, nullptr, _IOFBF, stream_buffer_bytes);
+    (void)std::setvbuf(state.output, nullptr, _IOFBF, stream_buffer_bytes);
+}
+
+bool finish_output(ConversionState& state) {
+    const bool flushed = std::fflush(state.output) == 0;
+    const bool corrected = flushed && (!state.output_is_regular_file || correct_riff_size(state));
+    return close_output(state) && corrected;
+}
+
+bool close_output(ConversionState& state) {
+    const bool flushed = std::fflush(state.output) == 0;
+    const bool closed = std::fclose(state.output) == 0;
+    state.output = nullptr;
+    return flushed && closed;
+}
