@@ -1,0 +1,148 @@
+// End-to-end: the chunks after "fmt ": the receiver frequency, the dropped
+// chunks and their pad bytes, the stop time and the sample data.
+#include <gtest/gtest.h>
+
+#include "program_runner.hpp"
+
+namespace {
+
+using case_names::PrintTo;
+
+constexpr std::size_t fmt_end = 36;
+
+struct ChunkCase {
+    const char* name;
+    Bytes between;  // everything between the "fmt " chunk and "data"
+    std::uint32_t receiver;
+};
+
+class ChunksBeforeData : public ::testing::TestWithParam<ChunkCase> {};
+
+TEST_P(ChunksBeforeData, AreDroppedAndSetTheReceiverFrequency) {
+    const ChunkCase& c = GetParam();
+    const Bytes input = wave_file(Format{}, {c.between, chunk("data", Bytes{1, 2, 3, 4, 5, 6, 7, 8})});
+    ScratchDir dir;
+    write_file(dir / "sim.wav", input);
+    const RunResult r = run_converter(dir, {"sim.wav"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, banner("sim.wav"));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+              expected_output(input, fmt_end, auxi_chunk(c.receiver, 48000, 8, 1, 1), input.size() - 16));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Receiver, ChunksBeforeData,
+    ::testing::Values(
+        ChunkCase{"None", {}, 10000000},
+        ChunkCase{"Size4", chunk("rcvr", le32(145800000)), 145800000},
+        ChunkCase{"Size0ReplacesTheDefaultWithZero", chunk("rcvr", {}), 0},
+        ChunkCase{"Size2SetsTheLowBytes", chunk("rcvr", Bytes{0x34, 0x12}), 0x1234},
+        ChunkCase{"Size8UsesTheFirstFour", chunk("rcvr", cat({le32(7000000), le32(99)})), 7000000},
+        ChunkCase{"Size3WithPad", cat({chunk("rcvr", Bytes{1, 2, 3}), {0}}), 0x030201},
+        ChunkCase{"Size3WithoutPad", chunk("rcvr", Bytes{1, 2, 3}), 0x030201},
+        ChunkCase{"LaterChunkWins", cat({chunk("rcvr", le32(1)), chunk("rcvr", le32(2))}), 2},
+        ChunkCase{"ShortLaterChunkKeepsHighBytes",
+                  cat({chunk("rcvr", le32(0xAABBCCDD)), chunk("rcvr", Bytes{0x22, 0x11})}), 0xAABB1122},
+        ChunkCase{"EmptyLaterChunkKeepsAll", cat({chunk("rcvr", le32(0xAABBCCDD)), chunk("rcvr", {})}),
+                  0xAABBCCDD},
+        ChunkCase{"RcvrIdIsCaseSensitive", chunk("RCVR", le32(5)), 10000000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Skipped, ChunksBeforeData,
+    ::testing::Values(
+        ChunkCase{"List", chunk("LIST", text("INFOISFT")), 10000000},
+        ChunkCase{"OddWithPad", cat({chunk("LIST", text("INFOabc")), {0}}), 10000000},
+        ChunkCase{"OddWithoutPad", chunk("LIST", text("INFOabc")), 10000000},
+        ChunkCase{"EmptyChunk", chunk("JUNK", {}), 10000000},
+        ChunkCase{"SeveralAroundRcvr",
+                  cat({chunk("JUNK", Bytes(1000, 0)), chunk("rcvr", le32(433920000)), chunk("fact", le32(2)),
+                       chunk("LIST", Bytes(5, 'x')), {0}}),
+                  433920000},
+        ChunkCase{"LargeSkippedChunk", chunk("JUNK", Bytes(3 << 20, 7)), 10000000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct DataCase {
+    const char* name;
+    Bytes after_data_size;  // every byte after the data chunk's size field
+};
+
+class AfterDataSize : public ::testing::TestWithParam<DataCase> {};
+
+TEST_P(AfterDataSize, EveryByteIsCopied) {
+    const Bytes& rest = GetParam().after_data_size;
+    const Bytes input = cat({wave_file(Format{}, {chunk("rcvr", le32(5))}), text("data"), le32(12), rest});
+    ScratchDir dir;
+    write_file(dir / "sim.wav", input);
+    const RunResult r = run_converter(dir, {"sim.wav"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+              expected_output(input, fmt_end, auxi_chunk(5, 48000, 8, 1, 1), fmt_end + 12));
+}
+
+Bytes counting(std::size_t n) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, AfterDataSize,
+    ::testing::Values(DataCase{"Nothing", {}}, DataCase{"OneByte", counting(1)}, DataCase{"TwoBytes", counting(2)},
+                      DataCase{"ThreeKPlusOne", counting(3001)}, DataCase{"ThreeKPlusTwo", counting(3002)},
+                      DataCase{"MoreThanTheSizeClaims", counting(100)},
+                      DataCase{"ChunksAfterDataAreSamples",
+                               cat({counting(12), chunk("rcvr", le32(9)), chunk("LIST", Bytes(3, 1))})},
+                      DataCase{"SeveralBlocks", counting((5 << 20) + 3)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct StopCase {
+    const char* name;
+    std::uint32_t avg_rate;
+    std::uint32_t rate;
+    std::uint32_t data_size;
+    std::uint16_t hour, minute, second;
+};
+
+class StopTimeFromHeader : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopTimeFromHeader, ComesFromTheDataSize) {
+    const StopCase& c = GetParam();
+    Format f;
+    f.avg_rate = c.avg_rate;
+    f.rate = c.rate;
+    const Bytes input = cat({wave_file(f, {}), text("data"), le32(c.data_size), Bytes{1, 2, 3, 4}});
+    ScratchDir dir;
+    write_file(dir / "sim.wav", input);
+    const RunResult r = run_converter(dir, {"sim.wav"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+              expected_output(input, fmt_end, auxi_chunk(10000000, c.rate, c.hour, c.minute, c.second), fmt_end));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Durations, StopTimeFromHeader,
+    ::testing::Values(StopCase{"ShorterThanASecond", 192000, 48000, 191999, 8, 1, 1},
+                      StopCase{"FiftyNineSeconds", 192000, 48000, 59 * 192000, 8, 2, 0},
+                      StopCase{"HourLessASecond", 1000, 250, 3599000, 9, 1, 0},
+                      StopCase{"PastMidnight", 1000, 250, 57539000, 24, 0, 0},
+                      StopCase{"NoAvgRateUsesRateTimesAlign", 0, 48000, 59 * 192000, 8, 2, 0},
+                      StopCase{"NoRatesAtAll", 0, 0, 1000000, 8, 1, 1},
+                      StopCase{"AbsurdDurationIsHeld", 1, 1, UINT32_MAX, 65535, 59, 59}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RiffSize, IsCorrectedWhateverTheInputClaimed) {
+    Bytes input = wave_file(Format{}, {chunk("LIST", Bytes(40, 0)), chunk("data", Bytes(6, 3))});
+    const Bytes zero = le32(0);
+    std::copy(zero.begin(), zero.end(), input.begin() + 4);
+    ScratchDir dir;
+    write_file(dir / "sim.wav", input);
+    ASSERT_EQ(run_converter(dir, {"sim.wav"}).exit_code, 0);
+    const Bytes out = read_file(dir / "kordimalen-sim.wav");
+    ASSERT_EQ(out.size(), fmt_end + 76 + 8 + 6);
+    EXPECT_EQ(slice(out, 4, 8), le32(static_cast<std::uint32_t>(out.size() - 8)));
+    EXPECT_EQ(slice(out, out.size() - 10, out.size() - 6), le32(6));  // data size unchanged
+}
+
+}  // namespace

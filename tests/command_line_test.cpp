@@ -1,0 +1,140 @@
+// End-to-end: the argument, the file names, the console lines and the exit
+// status.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "program_runner.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string usage = "Give a single filename as argument to this program. (ex sim.wav)";
+
+Bytes small_recording() {
+    return wave_file(Format{}, {chunk("rcvr", le32(7)), chunk("data", Bytes{1, 2, 3, 4, 5, 6, 7, 8})});
+}
+
+std::size_t entries(const ScratchDir& dir) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
+}
+
+class WrongArgumentCount : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(WrongArgumentCount, PrintsUsageAndTouchesNoFile) {
+    ScratchDir dir;
+    write_file(dir / "a.wav", small_recording());
+    write_file(dir / "b.wav", small_recording());
+    const RunResult r = run_converter(dir, GetParam());
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, usage);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(entries(dir), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, WrongArgumentCount,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"a.wav", "b.wav"},
+                                           std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
+
+TEST(CommandLine, MissingInputCreatesNoOutputAndLeavesAnOldOneAlone) {
+    ScratchDir dir;
+    write_file(dir / "kordimalen-missing.wav", text("keep me"));
+    const RunResult r = run_converter(dir, {"missing.wav"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("missing.wav") + "Could not open missing.wav");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(dir / "kordimalen-missing.wav"), text("keep me"));
+    EXPECT_EQ(entries(dir), 1u);
+}
+
+TEST(CommandLine, PrefixGoesInFrontOfTheDirectoryPart) {
+    ScratchDir dir;
+    fs::create_directory(dir / "recordings");
+    write_file(dir / "recordings" / "sim.wav", small_recording());
+    const RunResult missing = run_converter(dir, {"recordings/sim.wav"});
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_EQ(missing.out, banner("recordings/sim.wav") + "Could not open kordimalen-recordings/sim.wav\n");
+
+    fs::create_directory(dir / "kordimalen-recordings");
+    const RunResult r = run_converter(dir, {"recordings/sim.wav"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, banner("recordings/sim.wav"));
+    EXPECT_EQ(read_file(dir / "kordimalen-recordings" / "sim.wav").size(), small_recording().size() + 76 - 12);
+}
+
+TEST(CommandLine, ExistingOutputIsEmptiedBeforeTheHeaderIsRead) {
+    ScratchDir dir;
+    write_file(dir / "kordimalen-bad.wav", Bytes(1000, 0x55));
+    write_file(dir / "bad.wav", cat({text("RIFF"), le32(4), text("WAVX")}));
+    const RunResult r = run_converter(dir, {"bad.wav"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("bad.wav") + "Error in .wav file header [2]");
+    EXPECT_EQ(read_file(dir / "kordimalen-bad.wav"), cat({text("RIFF"), le32(4)}));
+}
+
+TEST(CommandLine, LongAndUnusualNamesAreUsedWhole) {
+    for (const std::string& name : {std::string(200, 'n') + ".wav", std::string("with space & 'quote'.wav"),
+                                   std::string("k\xC3\xB6rdi.wav")}) {
+        ScratchDir dir;
+        write_file(dir / name, small_recording());
+        const RunResult r = run_converter(dir, {name});
+        EXPECT_EQ(r.exit_code, 0) << name;
+        EXPECT_EQ(r.out, banner(name));
+        EXPECT_TRUE(fs::exists(dir / ("kordimalen-" + name))) << name;
+    }
+}
+
+TEST(CommandLine, DirectoryAsInputIsAHeaderError) {
+    ScratchDir dir;
+    fs::create_directory(dir / "folder");
+    fs::create_directory(dir / "kordimalen-folder");
+    const RunResult r = run_converter(dir, {"folder"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out.rfind(banner("folder"), 0), 0u);
+}
+
+#ifndef _WIN32
+TEST(CommandLine, OutputThatIsTheInputIsRefusedBeforeAnythingIsTruncated) {
+    const Bytes input = small_recording();
+    for (const bool symbolic : {true, false}) {
+        ScratchDir dir;
+        write_file(dir / "sim.wav", input);
+        if (symbolic) {
+            fs::create_symlink("sim.wav", dir / "kordimalen-sim.wav");
+        } else {
+            fs::create_hard_link(dir / "sim.wav", dir / "kordimalen-sim.wav");
+        }
+        const RunResult r = run_converter(dir, {"sim.wav"});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.out, banner("sim.wav") + "Could not open kordimalen-sim.wav\n");
+        EXPECT_EQ(read_file(dir / "sim.wav"), input);
+    }
+}
+
+TEST(CommandLine, FullDiskIsAWriteFailureNotASuccess) {
+    ScratchDir dir;
+    write_file(dir / "sim.wav", small_recording());
+    fs::create_symlink("/dev/full", dir / "kordimalen-sim.wav");
+    const RunResult r = run_converter(dir, {"sim.wav"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("sim.wav") + "\nERROR: Failed to write output file.\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CommandLine, OutputInAReadOnlyFolderCannotBeOpened) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+    ScratchDir dir;
+    write_file(dir / "sim.wav", small_recording());
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const RunResult r = run_converter(dir, {"sim.wav"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("sim.wav") + "Could not open kordimalen-sim.wav\n");
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,37 @@
+// Runs the built converter in a scratch directory and captures what it did.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "wave_bytes.hpp"
+
+struct RunResult {
+    int exit_code = -1;
+    std::string out;  // standard output, byte for byte
+    std::string err;  // standard error, which must stay empty
+};
+
+// A fresh directory per test, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void write_file(const std::filesystem::path& path, const Bytes& bytes);
+Bytes read_file(const std::filesystem::path& path);
+
+// Runs the converter with these arguments (no program name) in `dir`.
+RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args);
+
+// The converter's banner for an argument.
+std::string banner(const std::string& argument);
