@@ -11,8 +11,11 @@ constexpr std::size_t block_bytes = std::size_t{1} << 20;
 constexpr std::size_t stream_buffer_bytes = std::size_t{64} << 10;
 constexpr long riff_size_offset = 4;
 
-// One fixed block for every bulk transfer: memory does not grow with the input.
+// One fixed block for every bulk transfer and one buffer per stream: memory
+// does not grow with the input.
 unsigned char block[block_bytes];
+char input_buffer[stream_buffer_bytes];
+char output_buffer[stream_buffer_bytes];
 
 Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
     while (count > 0) {
@@ -63,8 +66,8 @@ Transfer skip_bytes(ConversionState& state, std::uint64_t count) {
 
 void set_stream_buffers(ConversionState& state) {
     // A failed setvbuf leaves the default buffer, which still works.
-    (void)std::setvbuf(state.input, nullptr, _IOFBF, stream_buffer_bytes);
-    (void)std::setvbuf(state.output, nullptr, _IOFBF, stream_buffer_bytes);
+    (void)std::setvbuf(state.input, input_buffer, _IOFBF, stream_buffer_bytes);
+    (void)std::setvbuf(state.output, output_buffer, _IOFBF, stream_buffer_bytes);
 }
 
 bool finish_output(ConversionState& state) {
