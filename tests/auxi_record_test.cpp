@@ -25,7 +25,7 @@ TEST(AuxiRecord, DefaultImageIsExact) {
                                 Bytes{0x80, 0x96, 0x98, 0x00}, Bytes{0xAA, 0x40, 0xF9, 0x03}, le32(0),
                                 le32(48000), Bytes(20, 0)});
     ASSERT_EQ(expected.size(), 76u);
-    EXPECT_EQ(image_of(record), expected);
+    EXPECT_BYTES_EQ(image_of(record), expected);
 }
 
 TEST(AuxiRecord, DefaultsClearTheMeasuredWords) {
@@ -36,7 +36,7 @@ TEST(AuxiRecord, DefaultsClearTheMeasuredWords) {
     record.zero_tail = {4, 5, 6, 7};
     record.receiver_frequency = 8;
     auxi_set_defaults(record);
-    EXPECT_EQ(image_of(record), image_of(defaults()));
+    EXPECT_BYTES_EQ(image_of(record), image_of(defaults()));
 }
 
 struct StopCase {

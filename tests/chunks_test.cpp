@@ -27,7 +27,7 @@ TEST_P(ChunksBeforeData, AreDroppedAndSetTheReceiverFrequency) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, banner("sim.wav"));
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
               expected_output(input, fmt_end, auxi_chunk(c.receiver, 48000, 8, 1, 1), input.size() - 16));
 }
 
@@ -77,7 +77,7 @@ TEST_P(AfterDataSize, EveryByteIsCopied) {
     write_file(dir / "sim.wav", input);
     const RunResult r = run_converter(dir, {"sim.wav"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
               expected_output(input, fmt_end, auxi_chunk(5, 48000, 8, 1, 1), fmt_end + 12));
 }
 
@@ -117,7 +117,7 @@ TEST_P(StopTimeFromHeader, ComesFromTheDataSize) {
     write_file(dir / "sim.wav", input);
     const RunResult r = run_converter(dir, {"sim.wav"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(read_file(dir / "kordimalen-sim.wav"),
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
               expected_output(input, fmt_end, auxi_chunk(10000000, c.rate, c.hour, c.minute, c.second), fmt_end));
 }
 

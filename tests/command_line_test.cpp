@@ -4,9 +4,6 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include "program_runner.hpp"
 
@@ -48,7 +45,7 @@ TEST(CommandLine, MissingInputCreatesNoOutputAndLeavesAnOldOneAlone) {
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner("missing.wav") + "Could not open missing.wav");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file(dir / "kordimalen-missing.wav"), text("keep me"));
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-missing.wav"), text("keep me"));
     EXPECT_EQ(entries(dir), 1u);
 }
 
@@ -74,7 +71,7 @@ TEST(CommandLine, ExistingOutputIsEmptiedBeforeTheHeaderIsRead) {
     const RunResult r = run_converter(dir, {"bad.wav"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner("bad.wav") + "Error in .wav file header [2]");
-    EXPECT_EQ(read_file(dir / "kordimalen-bad.wav"), cat({text("RIFF"), le32(4)}));
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-bad.wav"), cat({text("RIFF"), le32(4)}));
 }
 
 TEST(CommandLine, LongAndUnusualNamesAreUsedWhole) {
@@ -112,7 +109,7 @@ TEST(CommandLine, OutputThatIsTheInputIsRefusedBeforeAnythingIsTruncated) {
         const RunResult r = run_converter(dir, {"sim.wav"});
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.out, banner("sim.wav") + "Could not open kordimalen-sim.wav\n");
-        EXPECT_EQ(read_file(dir / "sim.wav"), input);
+        EXPECT_BYTES_EQ(read_file(dir / "sim.wav"), input);
     }
 }
 
@@ -126,11 +123,10 @@ TEST(CommandLine, FullDiskIsAWriteFailureNotASuccess) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST(CommandLine, OutputInAReadOnlyFolderCannotBeOpened) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+TEST(CommandLine, OutputNameTakenByAFolderCannotBeOpened) {
     ScratchDir dir;
     write_file(dir / "sim.wav", small_recording());
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    fs::create_directory(dir / "kordimalen-sim.wav");
     const RunResult r = run_converter(dir, {"sim.wav"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner("sim.wav") + "Could not open kordimalen-sim.wav\n");

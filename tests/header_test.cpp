@@ -38,7 +38,7 @@ TEST_P(AcceptedFormat, ConvertsByteExact) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, banner("in.wav"));
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file(dir / "kordimalen-in.wav"),
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"),
               expected_output(input, header_end, auxi_chunk(10000000, 48000, 8, 1, 1), header_end));
 }
 
@@ -74,7 +74,7 @@ TEST_P(HeaderError, StopsWithItsCodeAndKeepsWhatWasWritten) {
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(c.code) + "]");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file(dir / "kordimalen-in.wav"), slice(c.input, 0, c.output_bytes));
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"), slice(c.input, 0, c.output_bytes));
 }
 
 Bytes with_fmt_size(std::uint32_t size) {
@@ -149,7 +149,7 @@ TEST(Truncation, EveryLengthGivesTheCodeOfTheFieldItEndsIn) {
         const std::string prefix = f.code == 5 ? "Unknown wFormatTag." : "";
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.out, banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(f.code) + "]");
-        EXPECT_EQ(read_file(dir / "kordimalen-in.wav"),
+        EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"),
                   slice(input, 0, f.written == SIZE_MAX ? length : f.written));
     }
 }

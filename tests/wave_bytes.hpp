@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -82,3 +83,15 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 }  // namespace case_names
+
+// Byte comparison that reports sizes and the first differing offset instead
+// of dumping megabytes.
+inline std::string first_difference(const Bytes& actual, const Bytes& expected) {
+    const std::size_t n = std::min(actual.size(), expected.size());
+    std::size_t i = 0;
+    while (i < n && actual[i] == expected[i]) ++i;
+    if (i == n && actual.size() == expected.size()) return "";
+    return "sizes " + std::to_string(actual.size()) + " and " + std::to_string(expected.size()) +
+           ", first difference at offset " + std::to_string(i);
+}
+#define EXPECT_BYTES_EQ(actual, expected) EXPECT_EQ(first_difference((actual), (expected)), "")
