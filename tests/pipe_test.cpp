@@ -1,0 +1,85 @@
+// End-to-end: the input is read front to back only, so it may be a pipe; the
+// output is seeked (for the RIFF size) only when it is a regular file.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "program_runner.hpp"
+
+namespace {
+
+Bytes recording(std::size_t sample_bytes) {
+    Bytes samples(sample_bytes);
+    for (std::size_t i = 0; i < sample_bytes; ++i) samples[i] = static_cast<std::uint8_t>(i % 251);
+    return wave_file(Format{}, {chunk("LIST", Bytes(99, 'L')), Bytes{0}, chunk("rcvr", le32(433920000)),
+                                chunk("JUNK", Bytes(70000, 'J')), chunk("data", samples)});
+}
+
+// Feeds `bytes` into the FIFO from another thread while the converter reads it.
+class FifoWriter {
+public:
+    FifoWriter(const std::filesystem::path& fifo, const Bytes& bytes)
+        : thread_([fifo, &bytes] { write_file(fifo, bytes); }) {}
+    ~FifoWriter() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+TEST(Pipe, InputFromAFifoConvertsByteExact) {
+    const Bytes input = recording(3 << 20);
+    ScratchDir dir;
+    ASSERT_EQ(mkfifo((dir / "live.wav").c_str(), 0600), 0);
+    RunResult r;
+    {
+        FifoWriter writer(dir / "live.wav", input);
+        r = run_converter(dir, {"live.wav"});
+    }
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, banner("live.wav"));
+    const std::size_t data_start = input.size() - (3 << 20) - 8;
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-live.wav"),
+              expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 17), data_start));  // 16 s
+}
+
+TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) {
+    Bytes input = recording(6 << 20);
+    const Bytes ten = le32(10);
+    std::copy(ten.begin(), ten.end(), input.begin() + 16);
+    ScratchDir dir;
+    ASSERT_EQ(mkfifo((dir / "live.wav").c_str(), 0600), 0);
+    RunResult r;
+    {
+        FifoWriter writer(dir / "live.wav", input);
+        r = run_converter(dir, {"live.wav"});
+    }
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("live.wav") + "Error in .wav file header [11]");
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-live.wav"), input);
+}
+
+TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) {
+    const Bytes input = recording(1 << 20);
+    ScratchDir dir;
+    write_file(dir / "sim.wav", input);
+    ASSERT_EQ(mkfifo((dir / "kordimalen-sim.wav").c_str(), 0600), 0);
+    Bytes received;
+    RunResult r;
+    {
+        std::thread reader([&] { received = read_file(dir / "kordimalen-sim.wav"); });
+        r = run_converter(dir, {"sim.wav"});
+        reader.join();
+    }
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, banner("sim.wav"));
+    Bytes expected = expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 6),  // 5 s
+                                     input.size() - (1 << 20) - 8);
+    std::copy(input.begin() + 4, input.begin() + 8, expected.begin() + 4);
+    EXPECT_BYTES_EQ(received, expected);
+}
+
+}  // namespace
+#endif
