@@ -66,9 +66,14 @@ int run_conversion(int argc, char** argv) {
     }
     state.output_is_regular_file = is_regular_file(state.output_name);
 
-    switch (convert_wave(state, record)) {
+    const Outcome outcome = convert_wave(state, record);
+    return report_outcome(outcome, state.header_error);
+}
+
+int report_outcome(Outcome outcome, int header_error) {
+    switch (outcome) {
         case Outcome::success: return exit_success;
-        case Outcome::header_error: return report_header_error(state.header_error);
+        case Outcome::header_error: return report_header_error(header_error);
         case Outcome::write_failure: return report_write_error();
         case Outcome::read_failure: return report_read_error();
     }

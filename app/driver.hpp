@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "wave/stream.hpp"
+
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 1;
 
@@ -15,6 +17,10 @@ int run_conversion(int argc, char** argv);
 
 // "kordimalen-" in front of the whole argument, directory part included.
 std::string build_output_name(const std::string& argument);
+
+// Prints what the user sees for the outcome of a conversion and returns the
+// exit status.
+int report_outcome(Outcome outcome, int header_error);
 
 // Print the failure line and return the exit status for it.
 int report_header_error(int code);

@@ -8,9 +8,12 @@
 #include <stdexcept>
 
 #ifndef _WIN32
-#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace fs = std::filesystem;
@@ -41,7 +44,7 @@ Bytes read_file(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-static std::string read_text(const fs::path& path) {
+[[maybe_unused]] static std::string read_text(const fs::path& path) {
     const Bytes b = read_file(path);
     return std::string(b.begin(), b.end());
 }
@@ -50,34 +53,15 @@ std::string banner(const std::string& argument) {
     return "\n Convert " + argument + " to Kordimalen format (kordimalen-" + argument + ")\n\n";
 }
 
-RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args) {
-    // Captures go beside the scratch directory so that they are not inputs.
+#ifdef _WIN32
+RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args, std::uint64_t) {
     const fs::path out_path = dir.path().string() + ".stdout";
     const fs::path err_path = dir.path().string() + ".stderr";
-    RunResult result;
-#ifdef _WIN32
     std::string command = "cd /d \"" + dir.path().string() + "\" && \"" KORDIMALEN_EXE "\"";
     for (const std::string& a : args) command += " \"" + a + "\"";
     command += " >\"" + out_path.string() + "\" 2>\"" + err_path.string() + "\"";
+    RunResult result;
     result.exit_code = std::system(command.c_str());
-#else
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(dir.path().c_str()) != 0) {
-            _exit(127);
-        }
-        std::vector<char*> argv{const_cast<char*>(KORDIMALEN_EXE)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KORDIMALEN_EXE, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-#endif
     result.out = read_text(out_path);
     result.err = read_text(err_path);
     std::error_code ignored;
@@ -85,3 +69,53 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     fs::remove(err_path, ignored);
     return result;
 }
+#else
+// Standard output and error come back through pipes, which a file size limit
+// does not touch.
+RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
+                        std::uint64_t file_size_limit) {
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
+    const pid_t child = fork();
+    if (child == 0) {
+        if (dup2(out_pipe[1], 1) < 0 || dup2(err_pipe[1], 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        if (file_size_limit != 0) {
+            signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+            const rlimit limit{file_size_limit, file_size_limit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
+        std::vector<char*> argv{const_cast<char*>(KORDIMALEN_EXE)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KORDIMALEN_EXE, argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    RunResult result;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    for (int open_pipes = 2; open_pipes > 0;) {
+        if (poll(fds, 2, -1) < 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_pipes;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+#endif

@@ -30,8 +30,11 @@ private:
 void write_file(const std::filesystem::path& path, const Bytes& bytes);
 Bytes read_file(const std::filesystem::path& path);
 
-// Runs the converter with these arguments (no program name) in `dir`.
-RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args);
+// Runs the converter with these arguments (no program name) in `dir`. A
+// nonzero `file_size_limit` caps every file the converter writes at that many
+// bytes (POSIX only), as a full disk would: writes past it fail.
+RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
+                        std::uint64_t file_size_limit = 0);
 
 // The converter's banner for an argument.
 std::string banner(const std::string& argument);
