@@ -82,7 +82,7 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
         if (dup2(out_pipe[1], 1) < 0 || dup2(err_pipe[1], 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
         close(out_pipe[0]);
         close(err_pipe[0]);
-        if (file_size_limit != 0) {
+        if (file_size_limit != no_file_size_limit) {
             signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
             const rlimit limit{file_size_limit, file_size_limit};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);

@@ -1,6 +1,7 @@
 // Runs the built converter in a scratch directory and captures what it did.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,11 +31,13 @@ private:
 void write_file(const std::filesystem::path& path, const Bytes& bytes);
 Bytes read_file(const std::filesystem::path& path);
 
-// Runs the converter with these arguments (no program name) in `dir`. A
-// nonzero `file_size_limit` caps every file the converter writes at that many
+inline constexpr std::uint64_t no_file_size_limit = UINT64_MAX;
+
+// Runs the converter with these arguments (no program name) in `dir`.
+// `file_size_limit` caps every file the converter writes at that many
 // bytes (POSIX only), as a full disk would: writes past it fail.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
-                        std::uint64_t file_size_limit = 0);
+                        std::uint64_t file_size_limit = no_file_size_limit);
 
 // The converter's banner for an argument.
 std::string banner(const std::string& argument);
