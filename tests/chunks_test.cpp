@@ -92,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DataCase{"Nothing", {}}, DataCase{"OneByte", counting(1)}, DataCase{"TwoBytes", counting(2)},
                       DataCase{"ThreeKPlusOne", counting(3001)}, DataCase{"ThreeKPlusTwo", counting(3002)},
                       DataCase{"MoreThanTheSizeClaims", counting(100)},
+                      DataCase{"TextModeBytesStayAsTheyAre", Bytes{'\n', '\r', '\n', 0x1A, '\r', 0, '\n', 0x1A, 0x1A}},
                       DataCase{"ChunksAfterDataAreSamples",
                                cat({counting(12), chunk("rcvr", le32(9)), chunk("LIST", Bytes(3, 1))})},
                       DataCase{"SeveralBlocks", counting((5 << 20) + 3)}),

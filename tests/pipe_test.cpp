@@ -82,4 +82,10 @@ TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) {
 }
 
 }  // namespace
+#else
+// FIFOs are a POSIX facility; a Windows named pipe is not a file name that
+// plain file opening accepts the same way.
+TEST(Pipe, InputFromAFifoConvertsByteExact) { GTEST_SKIP() << "no FIFOs on Windows"; }
+TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) { GTEST_SKIP() << "no FIFOs on Windows"; }
+TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) { GTEST_SKIP() << "no FIFOs on Windows"; }
 #endif

@@ -54,15 +54,20 @@ std::string banner(const std::string& argument) {
 }
 
 #ifdef _WIN32
+// Through cmd.exe, as a user would run it: cmd passes wildcards on unexpanded.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args, std::uint64_t) {
     const fs::path out_path = dir.path().string() + ".stdout";
     const fs::path err_path = dir.path().string() + ".stderr";
-    std::string command = "cd /d \"" + dir.path().string() + "\" && \"" KORDIMALEN_EXE "\"";
-    for (const std::string& a : args) command += " \"" + a + "\"";
+    const std::string exe = fs::path(KORDIMALEN_EXE).make_preferred().string();
+    std::string command = "cd /d \"" + dir.path().string() + "\" && \"" + exe + "\"";
+    for (const std::string& a : args) command += a.find('*') == std::string::npos ? " \"" + a + "\"" : " " + a;
     command += " >\"" + out_path.string() + "\" 2>\"" + err_path.string() + "\"";
     RunResult result;
     result.exit_code = std::system(command.c_str());
-    result.out = read_text(out_path);
+    result.raw_out = read_text(out_path);
+    for (char c : result.raw_out) {
+        if (c != '\r') result.out.push_back(c);
+    }
     result.err = read_text(err_path);
     std::error_code ignored;
     fs::remove(out_path, ignored);
@@ -116,6 +121,7 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     int status = 0;
     waitpid(child, &status, 0);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.raw_out = result.out;
     return result;
 }
 #endif

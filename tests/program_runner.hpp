@@ -10,7 +10,8 @@
 
 struct RunResult {
     int exit_code = -1;
-    std::string out;  // standard output, byte for byte
+    std::string out;      // standard output, with the platform's newlines as \n
+    std::string raw_out;  // standard output, byte for byte
     std::string err;  // standard error, which must stay empty
 };
 

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks what users install: `cmake --install` and the .deb put the program and
+# its manual page in place, the program converts a recording and the manual
+# page renders; the Windows .zip holds a kordimalen.exe that converts one
+# under Wine.
+#
+#   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
+#
+# With CI=true the .deb is also installed on the machine with dpkg and removed.
+set -euo pipefail
+linux_build=$(cd "$1" && pwd)
+windows_build=${2:+$(cd "$2" && pwd)}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+checks=0
+
+converts() {  # converts() PROGRAM [RUNNER]: converts a fresh sample in $scratch/run
+  rm -rf "$scratch/run" && mkdir "$scratch/run"
+  (cd "$scratch/run" && "$linux_build/make_recording" sim.wav 4000 && ${2:-} "$1" sim.wav > out.txt)
+  test -s "$scratch/run/kordimalen-sim.wav"
+  checks=$((checks + 1))
+}
+
+renders() {
+  man -l "$1" | grep -q "^KORDIMALEN(1)"
+  checks=$((checks + 1))
+}
+
+cmake --install "$linux_build" --prefix "$scratch/prefix" > /dev/null
+converts "$scratch/prefix/bin/kordimalen"
+renders "$scratch/prefix/share/man/man1/kordimalen.1"
+
+(cd "$linux_build" && cpack -G DEB > /dev/null)
+deb=$(ls "$linux_build"/kordimalen_*.deb)
+dpkg-deb -x "$deb" "$scratch/deb"
+converts "$scratch/deb/usr/bin/kordimalen"
+renders "$scratch/deb/usr/share/man/man1/kordimalen.1"
+if [ "${CI:-}" = true ]; then
+  dpkg -i "$deb" > /dev/null
+  converts kordimalen
+  man kordimalen | grep -q "^KORDIMALEN(1)" && checks=$((checks + 1))
+  dpkg -r kordimalen > /dev/null
+fi
+
+if [ -n "$windows_build" ]; then
+  (cd "$windows_build" && cpack -G ZIP > /dev/null)
+  zip=$(ls "$windows_build"/kordimalen-*-win64.zip)
+  (cd "$scratch" && unzip -q "$zip")
+  exe=$(ls "$scratch"/kordimalen-*-win64/kordimalen.exe)
+  WINEDEBUG=-all converts "$exe" "${WINE64:-/usr/lib/wine/wine64}"
+fi
+echo "package checks: $checks passed, 0 failed"
