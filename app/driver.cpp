@@ -51,8 +51,7 @@ int run_conversion(int argc, char** argv) {
     const std::string input_name = argv[1];
     ConversionState state;
     state.output_name = build_output_name(input_name);
-    std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(),
-                state.output_name.c_str());
+    std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(), state.output_name.c_str());
 
     state.input = std::fopen(input_name.c_str(), "rb");
     if (state.input == nullptr) {

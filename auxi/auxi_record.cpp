@@ -20,8 +20,8 @@ void put_u32(std::uint8_t*& at, std::uint32_t value) {
 }
 
 void put_time(std::uint8_t*& at, const TimeRecord& t) {
-    for (std::uint16_t field : {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute,
-                                t.wSecond, t.wMilliseconds}) {
+    for (std::uint16_t field :
+         {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}) {
         put_u16(at, field);
     }
 }
@@ -46,13 +46,12 @@ void auxi_set_defaults(AuxiRecord& record) {
     record.zero_tail = {};
 }
 
-void auxi_set_stop_time(AuxiRecord& record, std::uint32_t data_size,
-                        std::uint64_t bytes_per_sec) {
+void auxi_set_stop_time(AuxiRecord& record, std::uint32_t data_size, std::uint64_t bytes_per_sec) {
     const TimeRecord& start = record.start_time;
     const std::uint64_t duration = bytes_per_sec == 0 ? 0 : data_size / bytes_per_sec;
     // 64 bits: a u32 duration plus the start's seconds cannot overflow here.
-    const std::uint64_t total = duration + start.wHour * seconds_per_hour +
-                                start.wMinute * std::uint64_t{60} + start.wSecond;
+    const std::uint64_t total =
+        duration + start.wHour * seconds_per_hour + start.wMinute * std::uint64_t{60} + start.wSecond;
 
     TimeRecord& stop = record.stop_time;
     stop.wYear = start.wYear;
@@ -80,8 +79,8 @@ std::array<std::uint8_t, auxi_chunk_bytes> auxi_image(const AuxiRecord& record) 
     put_u32(at, record.chunk_size);
     put_time(at, record.start_time);
     put_time(at, record.stop_time);
-    for (std::uint32_t word : {record.receiver_frequency, record.fixed_frequency,
-                               record.zero_word_a, record.sample_rate, record.zero_word_b}) {
+    for (std::uint32_t word : {record.receiver_frequency, record.fixed_frequency, record.zero_word_a,
+                               record.sample_rate, record.zero_word_b}) {
         put_u32(at, word);
     }
     for (std::uint32_t word : record.zero_tail) {

@@ -43,8 +43,7 @@ void auxi_set_defaults(AuxiRecord& record);
 // stop_time = start_time + data_size / bytes_per_sec whole seconds, on the
 // start's date (hours are not wrapped at 24). A rate of 0 gives a duration of
 // 0; a stop hour past 65535 is held at 65535:59:59.
-void auxi_set_stop_time(AuxiRecord& record, std::uint32_t data_size,
-                        std::uint64_t bytes_per_sec);
+void auxi_set_stop_time(AuxiRecord& record, std::uint32_t data_size, std::uint64_t bytes_per_sec);
 
 // The chunk exactly as it is stored in the file, little-endian.
 std::array<std::uint8_t, auxi_chunk_bytes> auxi_image(const AuxiRecord& record);

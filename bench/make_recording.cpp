@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t junk_padded = junk_bytes + (junk_bytes % 2);
     const std::uint64_t riff_size = head.size() - 8 + junk_padded + 8 + data_bytes;
-    const std::uint32_t riff_field = riff_size > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(riff_size);
+    const std::uint32_t riff_field =
+        riff_size > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(riff_size);
     for (int i = 0; i < 4; ++i) head[4 + i] = static_cast<std::uint8_t>(riff_field >> (8 * i));
 
     std::FILE* out = std::fopen(argv[1], "wb");

@@ -29,13 +29,21 @@ int main(int argc, char** argv) {
     const Bytes samples{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
     const std::vector<std::pair<std::string, Bytes>> seeds{
         {"pcm8-mono", wave_file(format(1, 1, 1, le16(8)), {chunk("data", samples)})},
-        {"pcm16-stereo-rcvr", wave_file(format(1, 2, 4, le16(16)), {chunk("rcvr", le32(145800000)), chunk("data", samples)})},
-        {"pcm24-stereo-list", wave_file(format(1, 2, 6, le16(24)), {chunk("LIST", text("INFOISFTx")), Bytes{0}, chunk("data", samples)})},
-        {"float-mono-fact", wave_file(format(3, 1, 4, cat({le16(32), le16(0)})), {chunk("fact", le32(3)), chunk("data", samples)})},
-        {"float-stereo-rcvr-odd", wave_file(format(3, 2, 8, le16(32)), {chunk("rcvr", Bytes{1, 2, 3}), chunk("data", samples)})},
-        {"extensible", wave_file(format(0xFFFE, 2, 4, cat({le16(16), le16(22), Bytes(22, 0)})), {chunk("data", samples)})},
-        {"fmt-size-10", cat({riff_header(40), text("fmt "), le32(10), fmt_body(format(1, 1, 2, {})), chunk("data", samples)})},
-        {"two-rcvr-junk", wave_file(format(1, 1, 2, le16(16)), {chunk("rcvr", le32(1)), chunk("JUNK", Bytes(9, 0)), Bytes{0}, chunk("rcvr", Bytes{5, 6}), chunk("data", samples)})},
+        {"pcm16-stereo-rcvr",
+         wave_file(format(1, 2, 4, le16(16)), {chunk("rcvr", le32(145800000)), chunk("data", samples)})},
+        {"pcm24-stereo-list", wave_file(format(1, 2, 6, le16(24)), {chunk("LIST", text("INFOISFTx")),
+                                                                    Bytes{0}, chunk("data", samples)})},
+        {"float-mono-fact", wave_file(format(3, 1, 4, cat({le16(32), le16(0)})),
+                                      {chunk("fact", le32(3)), chunk("data", samples)})},
+        {"float-stereo-rcvr-odd",
+         wave_file(format(3, 2, 8, le16(32)), {chunk("rcvr", Bytes{1, 2, 3}), chunk("data", samples)})},
+        {"extensible",
+         wave_file(format(0xFFFE, 2, 4, cat({le16(16), le16(22), Bytes(22, 0)})), {chunk("data", samples)})},
+        {"fmt-size-10", cat({riff_header(40), text("fmt "), le32(10), fmt_body(format(1, 1, 2, {})),
+                             chunk("data", samples)})},
+        {"two-rcvr-junk",
+         wave_file(format(1, 1, 2, le16(16)), {chunk("rcvr", le32(1)), chunk("JUNK", Bytes(9, 0)), Bytes{0},
+                                               chunk("rcvr", Bytes{5, 6}), chunk("data", samples)})},
     };
     for (const auto& [name, bytes] : seeds) {
         std::ofstream file(std::filesystem::path(argv[1]) / (name + ".wav"), std::ios::binary);

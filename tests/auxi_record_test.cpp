@@ -5,6 +5,8 @@
 
 namespace {
 
+using case_names::PrintTo;
+
 AuxiRecord defaults() {
     AuxiRecord record;
     auxi_set_defaults(record);
@@ -20,10 +22,9 @@ TEST(AuxiRecord, DefaultImageIsExact) {
     AuxiRecord record = defaults();
     record.sample_rate = 48000;
     // Stop time is not set by the defaults and stays zero.
-    const Bytes expected = cat({text("auxi"), le32(68),
-                                Bytes{0xDB, 0x07, 1, 0, 5, 0, 1, 0, 8, 0, 1, 0, 1, 0, 0, 0}, Bytes(16, 0),
-                                Bytes{0x80, 0x96, 0x98, 0x00}, Bytes{0xAA, 0x40, 0xF9, 0x03}, le32(0),
-                                le32(48000), Bytes(20, 0)});
+    const Bytes expected = cat(
+        {text("auxi"), le32(68), Bytes{0xDB, 0x07, 1, 0, 5, 0, 1, 0, 8, 0, 1, 0, 1, 0, 0, 0}, Bytes(16, 0),
+         Bytes{0x80, 0x96, 0x98, 0x00}, Bytes{0xAA, 0x40, 0xF9, 0x03}, le32(0), le32(48000), Bytes(20, 0)});
     ASSERT_EQ(expected.size(), 76u);
     EXPECT_BYTES_EQ(image_of(record), expected);
 }
@@ -40,6 +41,7 @@ TEST(AuxiRecord, DefaultsClearTheMeasuredWords) {
 }
 
 struct StopCase {
+    const char* name;
     std::uint32_t data_size;
     std::uint64_t bytes_per_sec;
     std::uint16_t hour, minute, second;
@@ -62,18 +64,18 @@ TEST_P(StopTime, IsStartPlusWholeSecondsOnTheStartDate) {
     EXPECT_EQ(stop.wMilliseconds, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Durations, StopTime,
-    ::testing::Values(StopCase{0, 192000, 8, 1, 1},                 // nothing recorded
-                      StopCase{191999, 192000, 8, 1, 1},            // under a second rounds down
-                      StopCase{59 * 192000, 192000, 8, 2, 0},       // 59 s
-                      StopCase{3599 * 1000, 1000, 9, 1, 0},         // 59 min 59 s
-                      StopCase{57539 * 1000u, 1000, 24, 0, 0},      // 15 h 58 min 59 s: past midnight
-                      StopCase{1000, 0, 8, 1, 1},                   // no rate: duration 0
-                      StopCase{UINT32_MAX, 1ull << 40, 8, 1, 1},    // rate beyond 32 bits
-                      StopCase{235897139, 1, 65535, 0, 0},          // the last hour that fits
-                      StopCase{235897139 + 3600, 1, 65535, 59, 59}, // one hour more: held
-                      StopCase{UINT32_MAX, 1, 65535, 59, 59}));
+INSTANTIATE_TEST_SUITE_P(Durations, StopTime,
+                         ::testing::Values(StopCase{"NothingRecorded", 0, 192000, 8, 1, 1},
+                                           StopCase{"UnderASecondRoundsDown", 191999, 192000, 8, 1, 1},
+                                           StopCase{"FiftyNineSeconds", 59 * 192000, 192000, 8, 2, 0},
+                                           StopCase{"HourLessASecond", 3599 * 1000, 1000, 9, 1, 0},
+                                           StopCase{"PastMidnight", 57539 * 1000u, 1000, 24, 0, 0},
+                                           StopCase{"NoRateMeansNoDuration", 1000, 0, 8, 1, 1},
+                                           StopCase{"RateBeyond32Bits", UINT32_MAX, 1ull << 40, 8, 1, 1},
+                                           StopCase{"LastHourThatFits", 235897139, 1, 65535, 0, 0},
+                                           StopCase{"OneHourMoreIsHeld", 235897139 + 3600, 1, 65535, 59, 59},
+                                           StopCase{"LongestDurationIsHeld", UINT32_MAX, 1, 65535, 59, 59}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AuxiRecord, ImageIsAlways76BytesWithSize68) {
     AuxiRecord record = defaults();

@@ -22,20 +22,16 @@ TEST_P(ChunksBeforeData, AreDroppedAndSetTheReceiverFrequency) {
     const ChunkCase& c = GetParam();
     const Bytes input = wave_file(Format{}, {c.between, chunk("data", Bytes{1, 2, 3, 4, 5, 6, 7, 8})});
     ScratchDir dir;
-    write_file(dir / "sim.wav", input);
-    const RunResult r = run_converter(dir, {"sim.wav"});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, banner("sim.wav"));
-    EXPECT_EQ(r.err, "");
-    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
-              expected_output(input, fmt_end, auxi_chunk(c.receiver, 48000, 8, 1, 1), input.size() - 16));
+    EXPECT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
+    EXPECT_BYTES_EQ(
+        read_file(dir / "kordimalen-sim.wav"),
+        expected_output(input, fmt_end, auxi_chunk(c.receiver, 48000, 8, 1, 1), input.size() - 16));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Receiver, ChunksBeforeData,
     ::testing::Values(
-        ChunkCase{"None", {}, 10000000},
-        ChunkCase{"Size4", chunk("rcvr", le32(145800000)), 145800000},
+        ChunkCase{"None", {}, 10000000}, ChunkCase{"Size4", chunk("rcvr", le32(145800000)), 145800000},
         ChunkCase{"Size0ReplacesTheDefaultWithZero", chunk("rcvr", {}), 0},
         ChunkCase{"Size2SetsTheLowBytes", chunk("rcvr", Bytes{0x34, 0x12}), 0x1234},
         ChunkCase{"Size8UsesTheFirstFour", chunk("rcvr", cat({le32(7000000), le32(99)})), 7000000},
@@ -51,16 +47,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Skipped, ChunksBeforeData,
-    ::testing::Values(
-        ChunkCase{"List", chunk("LIST", text("INFOISFT")), 10000000},
-        ChunkCase{"OddWithPad", cat({chunk("LIST", text("INFOabc")), {0}}), 10000000},
-        ChunkCase{"OddWithoutPad", chunk("LIST", text("INFOabc")), 10000000},
-        ChunkCase{"EmptyChunk", chunk("JUNK", {}), 10000000},
-        ChunkCase{"SeveralAroundRcvr",
-                  cat({chunk("JUNK", Bytes(1000, 0)), chunk("rcvr", le32(433920000)), chunk("fact", le32(2)),
-                       chunk("LIST", Bytes(5, 'x')), {0}}),
-                  433920000},
-        ChunkCase{"LargeSkippedChunk", chunk("JUNK", Bytes(3 << 20, 7)), 10000000}),
+    ::testing::Values(ChunkCase{"List", chunk("LIST", text("INFOISFT")), 10000000},
+                      ChunkCase{"OddWithPad", cat({chunk("LIST", text("INFOabc")), {0}}), 10000000},
+                      ChunkCase{"OddWithoutPad", chunk("LIST", text("INFOabc")), 10000000},
+                      ChunkCase{"EmptyChunk", chunk("JUNK", {}), 10000000},
+                      ChunkCase{"SeveralAroundRcvr",
+                                cat({chunk("JUNK", Bytes(1000, 0)),
+                                     chunk("rcvr", le32(433920000)),
+                                     chunk("fact", le32(2)),
+                                     chunk("LIST", Bytes(5, 'x')),
+                                     {0}}),
+                                433920000},
+                      ChunkCase{"LargeSkippedChunk", chunk("JUNK", Bytes(3 << 20, 7)), 10000000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DataCase {
@@ -74,11 +72,9 @@ TEST_P(AfterDataSize, EveryByteIsCopied) {
     const Bytes& rest = GetParam().after_data_size;
     const Bytes input = cat({wave_file(Format{}, {chunk("rcvr", le32(5))}), text("data"), le32(12), rest});
     ScratchDir dir;
-    write_file(dir / "sim.wav", input);
-    const RunResult r = run_converter(dir, {"sim.wav"});
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
-              expected_output(input, fmt_end, auxi_chunk(5, 48000, 8, 1, 1), fmt_end + 12));
+                    expected_output(input, fmt_end, auxi_chunk(5, 48000, 8, 1, 1), fmt_end + 12));
 }
 
 Bytes counting(std::size_t n) {
@@ -89,10 +85,12 @@ Bytes counting(std::size_t n) {
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, AfterDataSize,
-    ::testing::Values(DataCase{"Nothing", {}}, DataCase{"OneByte", counting(1)}, DataCase{"TwoBytes", counting(2)},
-                      DataCase{"ThreeKPlusOne", counting(3001)}, DataCase{"ThreeKPlusTwo", counting(3002)},
+    ::testing::Values(DataCase{"Nothing", {}}, DataCase{"OneByte", counting(1)},
+                      DataCase{"TwoBytes", counting(2)}, DataCase{"ThreeKPlusOne", counting(3001)},
+                      DataCase{"ThreeKPlusTwo", counting(3002)},
                       DataCase{"MoreThanTheSizeClaims", counting(100)},
-                      DataCase{"TextModeBytesStayAsTheyAre", Bytes{'\n', '\r', '\n', 0x1A, '\r', 0, '\n', 0x1A, 0x1A}},
+                      DataCase{"TextModeBytesStayAsTheyAre",
+                               Bytes{'\n', '\r', '\n', 0x1A, '\r', 0, '\n', 0x1A, 0x1A}},
                       DataCase{"ChunksAfterDataAreSamples",
                                cat({counting(12), chunk("rcvr", le32(9)), chunk("LIST", Bytes(3, 1))})},
                       DataCase{"SeveralBlocks", counting((5 << 20) + 3)}),
@@ -115,31 +113,29 @@ TEST_P(StopTimeFromHeader, ComesFromTheDataSize) {
     f.rate = c.rate;
     const Bytes input = cat({wave_file(f, {}), text("data"), le32(c.data_size), Bytes{1, 2, 3, 4}});
     ScratchDir dir;
-    write_file(dir / "sim.wav", input);
-    const RunResult r = run_converter(dir, {"sim.wav"});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"),
-              expected_output(input, fmt_end, auxi_chunk(10000000, c.rate, c.hour, c.minute, c.second), fmt_end));
+    EXPECT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
+    EXPECT_BYTES_EQ(
+        read_file(dir / "kordimalen-sim.wav"),
+        expected_output(input, fmt_end, auxi_chunk(10000000, c.rate, c.hour, c.minute, c.second), fmt_end));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Durations, StopTimeFromHeader,
-    ::testing::Values(StopCase{"ShorterThanASecond", 192000, 48000, 191999, 8, 1, 1},
-                      StopCase{"FiftyNineSeconds", 192000, 48000, 59 * 192000, 8, 2, 0},
-                      StopCase{"HourLessASecond", 1000, 250, 3599000, 9, 1, 0},
-                      StopCase{"PastMidnight", 1000, 250, 57539000, 24, 0, 0},
-                      StopCase{"NoAvgRateUsesRateTimesAlign", 0, 48000, 59 * 192000, 8, 2, 0},
-                      StopCase{"NoRatesAtAll", 0, 0, 1000000, 8, 1, 1},
-                      StopCase{"AbsurdDurationIsHeld", 1, 1, UINT32_MAX, 65535, 59, 59}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Durations, StopTimeFromHeader,
+                         ::testing::Values(StopCase{"ShorterThanASecond", 192000, 48000, 191999, 8, 1, 1},
+                                           StopCase{"FiftyNineSeconds", 192000, 48000, 59 * 192000, 8, 2, 0},
+                                           StopCase{"HourLessASecond", 1000, 250, 3599000, 9, 1, 0},
+                                           StopCase{"PastMidnight", 1000, 250, 57539000, 24, 0, 0},
+                                           StopCase{"NoAvgRateUsesRateTimesAlign", 0, 48000, 59 * 192000, 8,
+                                                    2, 0},
+                                           StopCase{"NoRatesAtAll", 0, 0, 1000000, 8, 1, 1},
+                                           StopCase{"AbsurdDurationIsHeld", 1, 1, UINT32_MAX, 65535, 59, 59}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RiffSize, IsCorrectedWhateverTheInputClaimed) {
     Bytes input = wave_file(Format{}, {chunk("LIST", Bytes(40, 0)), chunk("data", Bytes(6, 3))});
     const Bytes zero = le32(0);
     std::copy(zero.begin(), zero.end(), input.begin() + 4);
     ScratchDir dir;
-    write_file(dir / "sim.wav", input);
-    ASSERT_EQ(run_converter(dir, {"sim.wav"}).exit_code, 0);
+    ASSERT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
     const Bytes out = read_file(dir / "kordimalen-sim.wav");
     ASSERT_EQ(out.size(), fmt_end + 76 + 8 + 6);
     EXPECT_EQ(slice(out, 4, 8), le32(static_cast<std::uint32_t>(out.size() - 8)));

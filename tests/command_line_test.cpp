@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-
 #include "program_runner.hpp"
 
 namespace fs = std::filesystem;
@@ -18,7 +17,8 @@ Bytes small_recording() {
 }
 
 std::size_t entries(const ScratchDir& dir) {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
 }
 
 class WrongArgumentCount : public ::testing::TestWithParam<std::vector<std::string>> {};
@@ -35,7 +35,8 @@ TEST_P(WrongArgumentCount, PrintsUsageAndTouchesNoFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, WrongArgumentCount,
-                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"a.wav", "b.wav"},
+                         ::testing::Values(std::vector<std::string>{},
+                                           std::vector<std::string>{"a.wav", "b.wav"},
                                            std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
 
 TEST(CommandLine, MissingInputCreatesNoOutputAndLeavesAnOldOneAlone) {
@@ -61,7 +62,8 @@ TEST(CommandLine, PrefixGoesInFrontOfTheDirectoryPart) {
     const RunResult r = run_converter(dir, {"recordings/sim.wav"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, banner("recordings/sim.wav"));
-    EXPECT_EQ(read_file(dir / "kordimalen-recordings" / "sim.wav").size(), small_recording().size() + 76 - 12);
+    EXPECT_EQ(read_file(dir / "kordimalen-recordings" / "sim.wav").size(),
+              small_recording().size() + 76 - 12);
 }
 
 TEST(CommandLine, ExistingOutputIsEmptiedBeforeTheHeaderIsRead) {
@@ -80,8 +82,9 @@ TEST(CommandLine, LongAndUnusualNamesAreUsedWhole) {
 #else
     const std::size_t long_name = 200;
 #endif
-    for (const std::string& name : {std::string(long_name, 'n') + ".wav", std::string("with space & 'quote'.wav"),
-                                   std::string("k\xC3\xB6rdi.wav")}) {
+    for (const std::string& name :
+         {std::string(long_name, 'n') + ".wav", std::string("with space & 'quote'.wav"),
+          std::string("k\xC3\xB6rdi.wav")}) {
         ScratchDir dir;
         write_file(dir / name, small_recording());
         const RunResult r = run_converter(dir, {name});
@@ -154,7 +157,8 @@ TEST(CommandLine, ConsoleUsesThePlatformNewline) {
 #else
     const std::string newline = "\n";
 #endif
-    EXPECT_EQ(r.raw_out, newline + " Convert sim.wav to Kordimalen format (kordimalen-sim.wav)" + newline + newline);
+    EXPECT_EQ(r.raw_out,
+              newline + " Convert sim.wav to Kordimalen format (kordimalen-sim.wav)" + newline + newline);
 }
 
 // On Windows the shell passes wildcards on and the program's start-up

@@ -170,8 +170,12 @@ TEST(FaultInjection, ProgramOnACappedDiskNeverReportsSuccess) {
 #else
 // Failing streams are made with glibc's fopencookie, and capped disks with
 // setrlimit; neither exists on Windows.
-TEST(FaultInjection, OutputFailingAfterAnyByteCountIsAWriteFailure) { GTEST_SKIP() << "needs glibc's fopencookie"; }
+TEST(FaultInjection, OutputFailingAfterAnyByteCountIsAWriteFailure) {
+    GTEST_SKIP() << "needs glibc's fopencookie";
+}
 TEST(FaultInjection, OutputFailingInTheMiddleOfALargeCopy) { GTEST_SKIP() << "needs glibc's fopencookie"; }
 TEST(FaultInjection, InputFailingAfterAnyByteCount) { GTEST_SKIP() << "needs glibc's fopencookie"; }
-TEST(FaultInjection, ProgramOnACappedDiskNeverReportsSuccess) { GTEST_SKIP() << "needs POSIX file size limits"; }
+TEST(FaultInjection, ProgramOnACappedDiskNeverReportsSuccess) {
+    GTEST_SKIP() << "needs POSIX file size limits";
+}
 #endif

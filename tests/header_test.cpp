@@ -33,13 +33,9 @@ TEST_P(AcceptedFormat, ConvertsByteExact) {
     const Bytes input = wave_file(f, {chunk("data", samples)});
     const std::size_t header_end = 20 + 14 + f.tail.size();
     ScratchDir dir;
-    write_file(dir / "in.wav", input);
-    const RunResult r = run_converter(dir, {"in.wav"});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, banner("in.wav"));
-    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(succeeded(convert_file(dir, "in.wav", input), "in.wav"));
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"),
-              expected_output(input, header_end, auxi_chunk(10000000, 48000, 8, 1, 1), header_end));
+                    expected_output(input, header_end, auxi_chunk(10000000, 48000, 8, 1, 1), header_end));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,11 +64,11 @@ class HeaderError : public ::testing::TestWithParam<Rejected> {};
 TEST_P(HeaderError, StopsWithItsCodeAndKeepsWhatWasWritten) {
     const Rejected& c = GetParam();
     ScratchDir dir;
-    write_file(dir / "in.wav", c.input);
-    const RunResult r = run_converter(dir, {"in.wav"});
+    const RunResult r = convert_file(dir, "in.wav", c.input);
     const std::string prefix = c.code == 5 ? "Unknown wFormatTag." : "";
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.out, banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(c.code) + "]");
+    EXPECT_EQ(r.out,
+              banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(c.code) + "]");
     EXPECT_EQ(r.err, "");
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"), slice(c.input, 0, c.output_bytes));
 }
@@ -85,11 +81,12 @@ Bytes with_fmt_size(std::uint32_t size) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, HeaderError,
     ::testing::Values(
-        Rejected{"Empty", {}, 0, 0},
-        Rejected{"Rifx", cat({text("RIFX"), le32(4), text("WAVE")}), 1, 0},
+        Rejected{"Empty", {}, 0, 0}, Rejected{"Rifx", cat({text("RIFX"), le32(4), text("WAVE")}), 1, 0},
         Rejected{"OnlyRiff", text("RIFF"), 2, 4},
         Rejected{"NotWave", cat({text("RIFF"), le32(4), text("AVI ")}), 2, 8},
-        Rejected{"JunkBeforeFmt", cat({riff_header(40), chunk("JUNK", Bytes(4, 0)), chunk("fmt ", fmt_body(pcm(1, 2, 4)))}), 3, 12},
+        Rejected{"JunkBeforeFmt",
+                 cat({riff_header(40), chunk("JUNK", Bytes(4, 0)), chunk("fmt ", fmt_body(pcm(1, 2, 4)))}), 3,
+                 12},
         Rejected{"FmtSizeCut", cat({riff_header(40), text("fmt "), Bytes{16, 0}}), 4, 16},
         Rejected{"Extensible", fmt_file(pcm(0xFFFE, 2, 4)), 5, 20},
         Rejected{"TagCut", cat({riff_header(40), text("fmt "), le32(16), Bytes{1}}), 5, 20},
@@ -109,21 +106,24 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"FmtSizeBelow14CopiesToTheEnd", with_fmt_size(10), 11, with_fmt_size(10).size()},
         Rejected{"NothingAfterFmt", slice(fmt_file(pcm(1, 2, 4)), 0, fmt_end), 12, fmt_end},
         Rejected{"EndsAfterRcvr", wave_file(pcm(1, 2, 4), {chunk("rcvr", le32(7))}), 13, fmt_end},
-        Rejected{"RcvrContentCut", cat({wave_file(pcm(1, 2, 4), {}), text("rcvr"), le32(4), Bytes{1, 2}}), 13, fmt_end},
+        Rejected{"RcvrContentCut", cat({wave_file(pcm(1, 2, 4), {}), text("rcvr"), le32(4), Bytes{1, 2}}), 13,
+                 fmt_end},
         Rejected{"RcvrSizeCut", cat({wave_file(pcm(1, 2, 4), {}), text("rcvr"), Bytes{4}}), 13, fmt_end},
         Rejected{"EndsAfterOtherChunk", wave_file(pcm(1, 2, 4), {chunk("LIST", Bytes(4, 0))}), 25, fmt_end},
         Rejected{"EndsAfterEmptyChunk", wave_file(pcm(1, 2, 4), {chunk("JUNK", {})}), 25, fmt_end},
-        Rejected{"OtherContentCut", cat({wave_file(pcm(1, 2, 4), {}), text("LIST"), le32(9), Bytes{1, 2}}), 25, fmt_end},
+        Rejected{"OtherContentCut", cat({wave_file(pcm(1, 2, 4), {}), text("LIST"), le32(9), Bytes{1, 2}}),
+                 25, fmt_end},
         Rejected{"DataSizeCut", cat({wave_file(pcm(1, 2, 4), {}), text("data"), Bytes{4, 0}}), 25, fmt_end},
         Rejected{"PadThenEnd", wave_file(pcm(1, 2, 4), {chunk("LIST", Bytes(3, 1)), Bytes{0}}), 25, fmt_end},
-        Rejected{"RcvrPadThenEnd", wave_file(pcm(1, 2, 4), {chunk("rcvr", Bytes(3, 1)), Bytes{0}}), 13, fmt_end}),
+        Rejected{"RcvrPadThenEnd", wave_file(pcm(1, 2, 4), {chunk("rcvr", Bytes(3, 1)), Bytes{0}}), 13,
+                 fmt_end}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A valid recording cut at every length up to the end of its data size field
 // fails with the code of the field it was cut in, and the output holds exactly
 // what had been written until then.
 TEST(Truncation, EveryLengthGivesTheCodeOfTheFieldItEndsIn) {
-    const Bytes rcvr = chunk("rcvr", le32(145800000));            // at 36, 12 bytes
+    const Bytes rcvr = chunk("rcvr", le32(145800000));              // at 36, 12 bytes
     const Bytes list = cat({chunk("LIST", text("INFOabc")), {0}});  // at 48, odd: 15 + pad
     const Bytes data = chunk("data", Bytes{9, 8, 7, 6});            // at 64
     const Bytes input = wave_file(pcm(1, 2, 4), {rcvr, list, data});
@@ -135,22 +135,22 @@ TEST(Truncation, EveryLengthGivesTheCodeOfTheFieldItEndsIn) {
         int code;
         std::size_t written;  // SIZE_MAX: every byte read (the fmt tail)
     };
-    const std::vector<Field> fields{{0, 0, 0},   {4, 2, 4},   {8, 2, 8},   {12, 3, 12},  {16, 4, 16},
-                                    {20, 5, 20}, {22, 6, 22}, {24, 7, 24}, {28, 8, 28},  {32, 9, 32},
-                                    {34, 11, SIZE_MAX},       {36, 12, 36}, {40, 13, 36}, {52, 25, 36}};
+    const std::vector<Field> fields{{0, 0, 0},          {4, 2, 4},    {8, 2, 8},    {12, 3, 12}, {16, 4, 16},
+                                    {20, 5, 20},        {22, 6, 22},  {24, 7, 24},  {28, 8, 28}, {32, 9, 32},
+                                    {34, 11, SIZE_MAX}, {36, 12, 36}, {40, 13, 36}, {52, 25, 36}};
     ScratchDir dir;
     for (std::size_t length = 0; length < data_body; ++length) {
         std::size_t i = fields.size() - 1;
         while (fields[i].from > length) --i;
         const Field& f = fields[i];
-        write_file(dir / "in.wav", slice(input, 0, length));
-        const RunResult r = run_converter(dir, {"in.wav"});
+        const RunResult r = convert_file(dir, "in.wav", slice(input, 0, length));
         SCOPED_TRACE("cut at " + std::to_string(length));
         const std::string prefix = f.code == 5 ? "Unknown wFormatTag." : "";
         EXPECT_EQ(r.exit_code, 1);
-        EXPECT_EQ(r.out, banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(f.code) + "]");
+        EXPECT_EQ(r.out,
+                  banner("in.wav") + prefix + "Error in .wav file header [" + std::to_string(f.code) + "]");
         EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"),
-                  slice(input, 0, f.written == SIZE_MAX ? length : f.written));
+                        slice(input, 0, f.written == SIZE_MAX ? length : f.written));
     }
 }
 

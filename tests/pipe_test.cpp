@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 
+#include <stdexcept>
 #include <thread>
 
 #include "program_runner.hpp"
@@ -18,31 +19,22 @@ Bytes recording(std::size_t sample_bytes) {
                                 chunk("JUNK", Bytes(70000, 'J')), chunk("data", samples)});
 }
 
-// Feeds `bytes` into the FIFO from another thread while the converter reads it.
-class FifoWriter {
-public:
-    FifoWriter(const std::filesystem::path& fifo, const Bytes& bytes)
-        : thread_([fifo, &bytes] { write_file(fifo, bytes); }) {}
-    ~FifoWriter() { thread_.join(); }
-
-private:
-    std::thread thread_;
-};
+// Converts live.wav, a FIFO that another thread feeds with `input`.
+RunResult convert_from_fifo(const ScratchDir& dir, const Bytes& input) {
+    if (mkfifo((dir / "live.wav").c_str(), 0600) != 0) throw std::runtime_error("mkfifo");
+    std::thread writer([&] { write_file(dir / "live.wav", input); });
+    RunResult r = run_converter(dir, {"live.wav"});
+    writer.join();
+    return r;
+}
 
 TEST(Pipe, InputFromAFifoConvertsByteExact) {
     const Bytes input = recording(3 << 20);
     ScratchDir dir;
-    ASSERT_EQ(mkfifo((dir / "live.wav").c_str(), 0600), 0);
-    RunResult r;
-    {
-        FifoWriter writer(dir / "live.wav", input);
-        r = run_converter(dir, {"live.wav"});
-    }
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, banner("live.wav"));
+    EXPECT_TRUE(succeeded(convert_from_fifo(dir, input), "live.wav"));
     const std::size_t data_start = input.size() - (3 << 20) - 8;
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-live.wav"),
-              expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 17), data_start));  // 16 s
+                    expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 17), data_start));  // 16 s
 }
 
 TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) {
@@ -50,12 +42,7 @@ TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) {
     const Bytes ten = le32(10);
     std::copy(ten.begin(), ten.end(), input.begin() + 16);
     ScratchDir dir;
-    ASSERT_EQ(mkfifo((dir / "live.wav").c_str(), 0600), 0);
-    RunResult r;
-    {
-        FifoWriter writer(dir / "live.wav", input);
-        r = run_converter(dir, {"live.wav"});
-    }
+    const RunResult r = convert_from_fifo(dir, input);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner("live.wav") + "Error in .wav file header [11]");
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-live.wav"), input);

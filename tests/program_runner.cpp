@@ -49,6 +49,17 @@ Bytes read_file(const fs::path& path) {
     return std::string(b.begin(), b.end());
 }
 
+RunResult convert_file(const ScratchDir& dir, const std::string& name, const Bytes& input) {
+    write_file(dir / name, input);
+    return run_converter(dir, {name});
+}
+
+::testing::AssertionResult succeeded(const RunResult& r, const std::string& argument) {
+    if (r.exit_code == 0 && r.out == banner(argument) && r.err.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "status " << r.exit_code << ", stdout \"" << r.out << "\", stderr \"" << r.err << "\"";
+}
+
 std::string banner(const std::string& argument) {
     return "\n Convert " + argument + " to Kordimalen format (kordimalen-" + argument + ")\n\n";
 }
@@ -60,7 +71,8 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     const fs::path err_path = dir.path().string() + ".stderr";
     const std::string exe = fs::path(KORDIMALEN_EXE).make_preferred().string();
     std::string command = "cd /d \"" + dir.path().string() + "\" && \"" + exe + "\"";
-    for (const std::string& a : args) command += a.find('*') == std::string::npos ? " \"" + a + "\"" : " " + a;
+    for (const std::string& a : args)
+        command += a.find('*') == std::string::npos ? " \"" + a + "\"" : " " + a;
     command += " >\"" + out_path.string() + "\" 2>\"" + err_path.string() + "\"";
     RunResult result;
     result.exit_code = std::system(command.c_str());
@@ -84,7 +96,8 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
     const pid_t child = fork();
     if (child == 0) {
-        if (dup2(out_pipe[1], 1) < 0 || dup2(err_pipe[1], 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
+        if (dup2(out_pipe[1], 1) < 0 || dup2(err_pipe[1], 2) < 0 || chdir(dir.path().c_str()) != 0)
+            _exit(127);
         close(out_pipe[0]);
         close(err_pipe[0]);
         if (file_size_limit != no_file_size_limit) {

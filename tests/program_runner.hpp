@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <filesystem>
+
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@ struct RunResult {
     int exit_code = -1;
     std::string out;      // standard output, with the platform's newlines as \n
     std::string raw_out;  // standard output, byte for byte
-    std::string err;  // standard error, which must stay empty
+    std::string err;      // standard error, which must stay empty
 };
 
 // A fresh directory per test, removed afterwards.
@@ -42,3 +44,10 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
 
 // The converter's banner for an argument.
 std::string banner(const std::string& argument);
+
+// Writes `input` as `name` in `dir` and converts it.
+RunResult convert_file(const ScratchDir& dir, const std::string& name, const Bytes& input);
+
+// Success: status 0, the banner alone on standard output, nothing on standard
+// error.
+::testing::AssertionResult succeeded(const RunResult& r, const std::string& argument);

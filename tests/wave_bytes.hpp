@@ -1,8 +1,8 @@
 // Builds wave files byte by byte for the tests.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -45,7 +45,9 @@ inline Bytes fmt_body(const Format& f) {
                 le16(std::uint16_t(f.block_align)), f.tail});
 }
 
-inline Bytes riff_header(std::uint32_t riff_size) { return cat({text("RIFF"), le32(riff_size), text("WAVE")}); }
+inline Bytes riff_header(std::uint32_t riff_size) {
+    return cat({text("RIFF"), le32(riff_size), text("WAVE")});
+}
 
 // RIFF header + "fmt " chunk + the given chunks; RIFF size = length - 8.
 inline Bytes wave_file(const Format& f, std::initializer_list<Bytes> chunks) {
@@ -56,10 +58,11 @@ inline Bytes wave_file(const Format& f, std::initializer_list<Bytes> chunks) {
 
 // The 76-byte chunk the converter inserts, for a given receiver frequency,
 // sample rate and stop time.
-inline Bytes auxi_chunk(std::uint32_t receiver, std::uint32_t rate, std::uint16_t hour,
-                        std::uint16_t minute, std::uint16_t second) {
+inline Bytes auxi_chunk(std::uint32_t receiver, std::uint32_t rate, std::uint16_t hour, std::uint16_t minute,
+                        std::uint16_t second) {
     const Bytes start = cat({le16(2011), le16(1), le16(5), le16(1), le16(8), le16(1), le16(1), le16(0)});
-    const Bytes stop = cat({le16(2011), le16(1), le16(5), le16(1), le16(hour), le16(minute), le16(second), le16(0)});
+    const Bytes stop =
+        cat({le16(2011), le16(1), le16(5), le16(1), le16(hour), le16(minute), le16(second), le16(0)});
     return cat({text("auxi"), le32(68), start, stop, le32(receiver), le32(66666666), le32(0), le32(rate),
                 le32(0), le32(0), le32(0), le32(0), le32(0)});
 }
@@ -78,10 +81,8 @@ inline Bytes expected_output(const Bytes& input, std::size_t fmt_end, const Byte
 namespace case_names {
 // Test cases print as their name in test listings, not as raw bytes.
 template <typename Case>
-    requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
+requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 }  // namespace case_names
 
 // Byte comparison that reports sizes and the first differing offset instead

@@ -119,8 +119,7 @@ Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
     // The output is flushed and closed here, so a full disk is a write
     // failure and not a quiet success or a quiet half-written header.
     switch (outcome) {
-        case Outcome::success:
-            return finish_output(state) ? Outcome::success : Outcome::write_failure;
+        case Outcome::success: return finish_output(state) ? Outcome::success : Outcome::write_failure;
         case Outcome::header_error:
             return close_output(state) ? Outcome::header_error : Outcome::write_failure;
         case Outcome::write_failure:

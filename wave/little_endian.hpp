@@ -9,8 +9,7 @@ inline std::uint16_t load_u16(const std::uint8_t* bytes) {
 
 inline std::uint32_t load_u32(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[3]) << 24);
+           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
 inline void store_u16(std::uint8_t* bytes, std::uint16_t value) {

@@ -56,13 +56,9 @@ bool write_unit(ConversionState& state, const void* unit, std::size_t size) {
     return std::fwrite(unit, 1, size, state.output) == size;
 }
 
-Transfer copy_bytes(ConversionState& state, std::uint64_t count) {
-    return move_bytes(state, count, true);
-}
+Transfer copy_bytes(ConversionState& state, std::uint64_t count) { return move_bytes(state, count, true); }
 
-Transfer skip_bytes(ConversionState& state, std::uint64_t count) {
-    return move_bytes(state, count, false);
-}
+Transfer skip_bytes(ConversionState& state, std::uint64_t count) { return move_bytes(state, count, false); }
 
 void set_stream_buffers(ConversionState& state) {
     // A failed setvbuf leaves the default buffer, which still works.
