@@ -5,6 +5,14 @@
 #include <filesystem>
 #include <system_error>
 
+bool read_unit(ConversionState& state, void* unit, std::size_t size) {
+    return std::fread(unit, 1, size, state.input) == size;
+}
+
+bool write_unit(ConversionState& state, const void* unit, std::size_t size) {
+    return std::fwrite(unit, 1, size, state.output) == size;
+}
+
 namespace {
 
 constexpr std::size_t block_bytes = std::size_t{1} << 20;
@@ -42,19 +50,10 @@ bool correct_riff_size(ConversionState& state) {
     }
     std::uint8_t field[4];
     store_u32(field, static_cast<std::uint32_t>(length - 8));
-    return std::fseek(state.output, riff_size_offset, SEEK_SET) == 0 &&
-           std::fwrite(field, 1, sizeof field, state.output) == sizeof field;
+    return std::fseek(state.output, riff_size_offset, SEEK_SET) == 0 && write_unit(state, field, sizeof field);
 }
 
 }  // namespace
-
-bool read_unit(ConversionState& state, void* unit, std::size_t size) {
-    return std::fread(unit, 1, size, state.input) == size;
-}
-
-bool write_unit(ConversionState& state, const void* unit, std::size_t size) {
-    return std::fwrite(unit, 1, size, state.output) == size;
-}
 
 Transfer copy_bytes(ConversionState& state, std::uint64_t count) { return move_bytes(state, count, true); }
 
