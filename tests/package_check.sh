@@ -49,4 +49,4 @@ if [ -n "$windows_build" ]; then
   exe=$(ls "$scratch"/kordimalen-*-win64/kordimalen.exe)
   WINEDEBUG=-all converts "$exe" "${WINE64:-/usr/lib/wine/wine64}"
 fi
-echo "package checks: $checks passed, 0 failed"
+echo "packages: $checks passed, 0 failed"
