@@ -13,12 +13,12 @@ namespace {
 // the output would then empty the input before a byte of it was read.
 bool same_file(const std::string& input_name, const std::string& output_name) {
     std::error_code error;
-    return std::filesystem::equivalent(input_name, output_name, error) && !error;
+    return std::filesystem::equivalent(file_path(input_name), file_path(output_name), error) && !error;
 }
 
 bool is_regular_file(const std::string& name) {
     std::error_code error;
-    return std::filesystem::is_regular_file(name, error);
+    return std::filesystem::is_regular_file(file_path(name), error);
 }
 
 }  // namespace

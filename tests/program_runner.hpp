@@ -25,7 +25,10 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Names are UTF-8, as the program takes them.
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / std::u8string(name.begin(), name.end());
+    }
 
 private:
     std::filesystem::path path_;

@@ -2,8 +2,11 @@
 
 #include "wave/little_endian.hpp"
 
-#include <filesystem>
 #include <system_error>
+
+std::filesystem::path file_path(const std::string& name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
 
 bool read_unit(ConversionState& state, void* unit, std::size_t size) {
     return std::fread(unit, 1, size, state.input) == size;
@@ -44,7 +47,7 @@ Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
 // a length past 32 bits keeps the field as it was copied.
 bool correct_riff_size(ConversionState& state) {
     std::error_code error;
-    const std::uintmax_t length = std::filesystem::file_size(state.output_name, error);
+    const std::uintmax_t length = std::filesystem::file_size(file_path(state.output_name), error);
     if (error || length < 8 || length - 8 > UINT32_MAX) {
         return true;
     }

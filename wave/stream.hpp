@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 enum class Outcome {
@@ -26,6 +27,11 @@ struct ConversionState {
     std::int16_t block_align = 0;
     std::uint32_t receiver_value = 0;
 };
+
+// The file a name given to fopen opens, for the std::filesystem queries. Names
+// are the bytes the user typed: on POSIX the name itself, on Windows UTF-8
+// (the program runs with the UTF-8 code page, see app/windows).
+std::filesystem::path file_path(const std::string& name);
 
 enum class Transfer {
     done,         // every byte asked for was moved
