@@ -45,10 +45,12 @@ median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); if (NR % 2
 measure() {
   local input="$1" cp_times=() conv_times=() i t0 t1
   for ((i = 0; i < runs; i++)); do
-    rm -f copy.wav "kordimalen-$input"
+    # Each run starts with no dirty pages from the one before it, so that
+    # neither pays for the other's write-back.
+    rm -f copy.wav "kordimalen-$input"; sync
     t0=$(now); cp "$input" copy.wav; t1=$(now)
     cp_times+=($((t1 - t0)))
-    rm -f copy.wav
+    rm -f copy.wav; sync
     t0=$(now); "$converter" "$input" > /dev/null; t1=$(now)
     conv_times+=($((t1 - t0)))
   done
