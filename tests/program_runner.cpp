@@ -44,11 +44,6 @@ Bytes read_file(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-[[maybe_unused]] static std::string read_text(const fs::path& path) {
-    const Bytes b = read_file(path);
-    return std::string(b.begin(), b.end());
-}
-
 RunResult convert_file(const ScratchDir& dir, const std::string& name, const Bytes& input) {
     write_file(dir / name, input);
     return run_converter(dir, {name});
@@ -65,6 +60,11 @@ std::string banner(const std::string& argument) {
 }
 
 #ifdef _WIN32
+static std::string read_text(const fs::path& path) {
+    const Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
 // Through cmd.exe, as a user would run it: cmd passes wildcards on unexpanded.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args, std::uint64_t) {
     const fs::path out_path = dir.path().string() + ".stdout";
