@@ -7,18 +7,45 @@
 #include "auxi/auxi_record.hpp"
 #include "wave/conversion.hpp"
 
+std::optional<std::filesystem::path> file_path(const std::string& name) {
+#ifdef _WIN32
+    // The manifest's UTF-8 code page makes every name UTF-8 on Windows 10 1903
+    // and later; older Windows pass the ANSI code page, which is not always
+    // valid UTF-8, and then the conversion throws.
+    try {
+        return std::filesystem::path(std::u8string(name.begin(), name.end()));
+    } catch (...) {
+    }
+#endif
+    try {
+        return std::filesystem::path(name);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 namespace {
 
 // True when both names lead to one file (a hard or symbolic link): creating
 // the output would then empty the input before a byte of it was read.
 bool same_file(const std::string& input_name, const std::string& output_name) {
+    const auto input = file_path(input_name);
+    const auto output = file_path(output_name);
     std::error_code error;
-    return std::filesystem::equivalent(file_path(input_name), file_path(output_name), error) && !error;
+    return input && output && std::filesystem::equivalent(*input, *output, error) && !error;
 }
 
 bool is_regular_file(const std::string& name) {
+    const auto path = file_path(name);
     std::error_code error;
-    return std::filesystem::is_regular_file(file_path(name), error);
+    return path && std::filesystem::is_regular_file(*path, error);
+}
+
+// A folder opens for reading on POSIX systems, but it is not a recording.
+bool is_directory(const std::string& name) {
+    const auto path = file_path(name);
+    std::error_code error;
+    return path && std::filesystem::is_directory(*path, error);
 }
 
 }  // namespace
@@ -54,7 +81,7 @@ int run_conversion(int argc, char** argv) {
     std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(), state.output_name.c_str());
 
     state.input = std::fopen(input_name.c_str(), "rb");
-    if (state.input == nullptr) {
+    if (state.input == nullptr || is_directory(input_name)) {
         std::printf("Could not open %s", input_name.c_str());
         return exit_failure;
     }
@@ -64,6 +91,7 @@ int run_conversion(int argc, char** argv) {
         return exit_failure;
     }
     state.output_is_regular_file = is_regular_file(state.output_name);
+    set_stream_buffers(state);
 
     const Outcome outcome = convert_wave(state, record);
     return report_outcome(outcome, state.header_error);

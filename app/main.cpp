@@ -6,4 +6,13 @@
 int _dowildcard = -1;
 #endif
 
-int main(int argc, char** argv) { return run_conversion(argc, argv); }
+int main(int argc, char** argv) {
+    // The conversion throws nothing; a failed allocation in the standard
+    // library is the one exception left, and it ends the run as a failure,
+    // not as an abort.
+    try {
+        return run_conversion(argc, argv);
+    } catch (...) {
+        return exit_failure;
+    }
+}

@@ -1,9 +1,10 @@
 // libFuzzer target over the whole conversion pass. Besides "no crash" (run it
 // with the sanitizers) it checks what the output must be:
 // - after a header error, a byte-for-byte prefix of the input;
-// - after success, the input's RIFF header and "fmt " chunk with the RIFF size
-//   set to the output's length - 8, a 76-byte "auxi" chunk of size 68, then
-//   "data", the input's data size and every remaining input byte;
+// - after success, the input's RIFF header and "fmt " chunk (with its pad
+//   byte) with the RIFF size set to the output's length - 8, a 76-byte "auxi"
+//   chunk of size 68, then "data", the input's data size and every remaining
+//   input byte;
 // - never a read or write failure (the input is memory, the output a file).
 #include <cstdint>
 #include <cstdio>
@@ -47,7 +48,9 @@ bool same(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
 
 void check_success(const std::uint8_t* in, std::size_t in_size, const std::vector<std::uint8_t>& out) {
     require(in_size >= 20 && out.size() >= 20, "a converted input has a fmt size");
-    const std::uint64_t head = 20 + std::uint64_t{load_u32(in + 16)};
+    const std::uint32_t fmt_size = load_u32(in + 16);
+    std::uint64_t head = 20 + std::uint64_t{fmt_size};
+    if ((fmt_size & 1) != 0 && in_size > head && in[head] == 0) ++head;  // the pad goes with "fmt "
     const std::uint64_t data_header = head + auxi_chunk_bytes;
     require(out.size() >= data_header + 8 && in_size >= head + 8,
             "output holds header, auxi and data header");

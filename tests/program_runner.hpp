@@ -38,10 +38,13 @@ void write_file(const std::filesystem::path& path, const Bytes& bytes);
 Bytes read_file(const std::filesystem::path& path);
 
 inline constexpr std::uint64_t no_file_size_limit = UINT64_MAX;
+#if __has_include(<sys/resource.h>)
+#define KORDIMALEN_CAN_CAP_FILE_SIZES 1  // with setrlimit
+#endif
 
 // Runs the converter with these arguments (no program name) in `dir`.
 // `file_size_limit` caps every file the converter writes at that many
-// bytes (POSIX only), as a full disk would: writes past it fail.
+// bytes (where KORDIMALEN_CAN_CAP_FILE_SIZES), as a full disk would: writes past it fail.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
                         std::uint64_t file_size_limit = no_file_size_limit);
 

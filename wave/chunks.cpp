@@ -13,16 +13,28 @@ constexpr int ended_after_other = 25;
 
 bool is_id(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
 
-// After a chunk of odd size a 0 byte is the RIFF pad and is stepped over; any
-// other byte starts the next ID (writers that omit the pad).
-bool read_chunk_id(ConversionState& state, std::uint8_t* id, bool pad_expected) {
-    if (!pad_expected) {
-        return read_unit(state, id, 4);
+// What may stand between a chunk of odd size and the next chunk ID.
+enum class Pad {
+    none,  // the chunk's size was even
+    skip,  // a dropped chunk's pad byte
+    copy,  // the "fmt " chunk's pad byte, which goes to the output with the chunk
+};
+
+// After a chunk of odd size a 0 byte is its RIFF pad byte; any other byte
+// starts the next ID (writers that omit the pad).
+Outcome read_chunk_id(ConversionState& state, std::uint8_t* id, Pad pad) {
+    std::size_t have = 0;
+    if (pad != Pad::none) {
+        if (!read_unit(state, id, 1)) {
+            return Outcome::header_error;
+        }
+        if (id[0] != 0) {
+            have = 1;
+        } else if (pad == Pad::copy && !write_unit(state, id, 1)) {
+            return Outcome::write_failure;
+        }
     }
-    if (!read_unit(state, id, 1)) {
-        return false;
-    }
-    return id[0] == 0 ? read_unit(state, id, 4) : read_unit(state, id + 1, 3);
+    return read_unit(state, id + have, 4 - have) ? Outcome::success : Outcome::header_error;
 }
 
 bool read_size(ConversionState& state, std::uint32_t& size) {
@@ -62,8 +74,11 @@ Outcome write_data_chunk(ConversionState& state, AuxiRecord& record) {
             ? state.avg_bytes_per_sec
             : std::uint64_t{record.sample_rate} * static_cast<std::uint16_t>(state.block_align);
     auxi_set_stop_time(record, load_u32(data_size), bytes_per_sec);
-    if (!auxi_write(record, state.output) || !write_unit(state, "data", 4) ||
-        !write_unit(state, data_size, 4)) {
+    if (!auxi_write(record, state.output)) {
+        return Outcome::write_failure;
+    }
+    state.bytes_written += auxi_chunk_bytes;
+    if (!write_unit(state, "data", 4) || !write_unit(state, data_size, 4)) {
         return Outcome::write_failure;
     }
     return copy_sample_data(state);
@@ -73,11 +88,11 @@ Outcome write_data_chunk(ConversionState& state, AuxiRecord& record) {
 
 Outcome walk_chunks(ConversionState& state, AuxiRecord& record) {
     state.header_error = ended_after_fmt;
-    bool pad_expected = false;
+    Pad pad = (state.fmt_size & 1) != 0 ? Pad::copy : Pad::none;
     for (;;) {
         std::uint8_t id[4];
-        if (!read_chunk_id(state, id, pad_expected)) {
-            return Outcome::header_error;
+        if (const Outcome read = read_chunk_id(state, id, pad); read != Outcome::success) {
+            return read;
         }
         if (is_id(id, "data")) {
             return write_data_chunk(state, record);
@@ -96,7 +111,7 @@ Outcome walk_chunks(ConversionState& state, AuxiRecord& record) {
         } else if (skip_bytes(state, size) != Transfer::done) {
             return Outcome::header_error;
         }
-        pad_expected = (size & 1) != 0;
+        pad = (size & 1) != 0 ? Pad::skip : Pad::none;
     }
 }
 
@@ -111,13 +126,12 @@ Outcome copy_sample_data(ConversionState& state) {
 }
 
 Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
-    set_stream_buffers(state);
     Outcome outcome = copy_wave_header(state, record);
     if (outcome == Outcome::success) {
         outcome = walk_chunks(state, record);
     }
-    // The output is flushed and closed here, so a full disk is a write
-    // failure and not a quiet success or a quiet half-written header.
+    // The output is closed here, so a full disk is a write failure and not a
+    // quiet success or a quiet half-written header.
     switch (outcome) {
         case Outcome::success: return finish_output(state) ? Outcome::success : Outcome::write_failure;
         case Outcome::header_error:

@@ -46,6 +46,7 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
 
     std::uint8_t riff_size[4];
     if (!read_field(state, riff_size, 4, 2)) return Outcome::header_error;
+    state.riff_size = load_u32(riff_size);
     if (!write_unit(state, riff_size, 4)) return Outcome::write_failure;
 
     std::uint8_t wave[4];
@@ -61,7 +62,8 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
     std::uint8_t fmt_size[4];
     if (!read_field(state, fmt_size, 4, 4)) return Outcome::header_error;
     if (!write_unit(state, fmt_size, 4)) return Outcome::write_failure;
-    state.fmt_remaining = load_u32(fmt_size);
+    state.fmt_size = load_u32(fmt_size);
+    state.fmt_remaining = state.fmt_size;
 
     std::uint8_t tag[2];
     const bool tag_read = read_unit(state, tag, 2);

@@ -2,18 +2,14 @@
 
 #include "wave/little_endian.hpp"
 
-#include <system_error>
-
-std::filesystem::path file_path(const std::string& name) {
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-
 bool read_unit(ConversionState& state, void* unit, std::size_t size) {
     return std::fread(unit, 1, size, state.input) == size;
 }
 
 bool write_unit(ConversionState& state, const void* unit, std::size_t size) {
-    return std::fwrite(unit, 1, size, state.output) == size;
+    const std::size_t written = std::fwrite(unit, 1, size, state.output);
+    state.bytes_written += written;
+    return written == size;
 }
 
 namespace {
@@ -32,7 +28,7 @@ Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
     while (count > 0) {
         const std::size_t want = count < block_bytes ? static_cast<std::size_t>(count) : block_bytes;
         const std::size_t got = std::fread(block, 1, want, state.input);
-        if (keep && got > 0 && std::fwrite(block, 1, got, state.output) != got) {
+        if (keep && got > 0 && !write_unit(state, block, got)) {
             return Transfer::write_failed;
         }
         if (got < want) {
@@ -41,19 +37,6 @@ Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
         count -= got;
     }
     return Transfer::done;
-}
-
-// Readers that trust the RIFF size see every byte only if it is the truth;
-// a length past 32 bits keeps the field as it was copied.
-bool correct_riff_size(ConversionState& state) {
-    std::error_code error;
-    const std::uintmax_t length = std::filesystem::file_size(file_path(state.output_name), error);
-    if (error || length < 8 || length - 8 > UINT32_MAX) {
-        return true;
-    }
-    std::uint8_t field[4];
-    store_u32(field, static_cast<std::uint32_t>(length - 8));
-    return std::fseek(state.output, riff_size_offset, SEEK_SET) == 0 && write_unit(state, field, sizeof field);
 }
 
 }  // namespace
@@ -68,15 +51,30 @@ void set_stream_buffers(ConversionState& state) {
     (void)std::setvbuf(state.output, output_buffer, _IOFBF, stream_buffer_bytes);
 }
 
+std::uint32_t riff_size_for(std::uint64_t length, std::uint32_t input_riff_size) {
+    return length >= 8 && length - 8 <= UINT32_MAX ? static_cast<std::uint32_t>(length - 8) : input_riff_size;
+}
+
+// Readers that trust the RIFF size see every byte only if it is the truth.
+// The length is the count of bytes written, not the file system's idea of the
+// size of a file that is still open.
 bool finish_output(ConversionState& state) {
-    const bool flushed = std::fflush(state.output) == 0;
-    const bool corrected = flushed && (!state.output_is_regular_file || correct_riff_size(state));
-    return close_output(state) && corrected;
+    bool written = true;
+    if (state.output_is_regular_file) {
+        std::uint8_t field[4];
+        store_u32(field, riff_size_for(state.bytes_written, state.riff_size));
+        // The seek flushes what is buffered; a failure there is a write failure.
+        written = std::fseek(state.output, riff_size_offset, SEEK_SET) == 0 &&
+                  write_unit(state, field, sizeof field);
+    }
+    return close_output(state) && written;
 }
 
 bool close_output(ConversionState& state) {
-    const bool flushed = std::fflush(state.output) == 0;
+    // A write that failed earlier leaves the error indicator set even when a
+    // later flush succeeds; fclose reports the last flush itself.
+    const bool intact = std::ferror(state.output) == 0;
     const bool closed = std::fclose(state.output) == 0;
     state.output = nullptr;
-    return flushed && closed;
+    return intact && closed;
 }

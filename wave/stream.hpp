@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 enum class Outcome {
@@ -22,16 +21,14 @@ struct ConversionState {
     std::string output_name;
     bool output_is_regular_file = false;  // only then is the RIFF size corrected
     int header_error = 0;
+    std::uint32_t riff_size = 0;  // as the input gives it
+    std::uint32_t fmt_size = 0;
     std::uint32_t fmt_remaining = 0;
     std::uint32_t avg_bytes_per_sec = 0;
     std::int16_t block_align = 0;
     std::uint32_t receiver_value = 0;
+    std::uint64_t bytes_written = 0;  // the output's length, counted as it is written
 };
-
-// The file a name given to fopen opens, for the std::filesystem queries. Names
-// are the bytes the user typed: on POSIX the name itself, on Windows UTF-8
-// (the program runs with the UTF-8 code page, see app/windows).
-std::filesystem::path file_path(const std::string& name);
 
 enum class Transfer {
     done,         // every byte asked for was moved
@@ -44,6 +41,7 @@ inline constexpr std::uint64_t until_end_of_input = UINT64_MAX;
 
 // Reads exactly `size` bytes; false when the input ended or failed first.
 bool read_unit(ConversionState& state, void* unit, std::size_t size);
+// Writes exactly `size` bytes and counts them; false when they did not all go.
 bool write_unit(ConversionState& state, const void* unit, std::size_t size);
 
 // Copies `count` bytes (or up to the end of the input) through a fixed block
@@ -55,8 +53,13 @@ Transfer skip_bytes(ConversionState& state, std::uint64_t count);
 // Big stream buffers: the pass reads and writes many small header units.
 void set_stream_buffers(ConversionState& state);
 
-// Puts the output's length minus 8 into the RIFF size field when the output is
-// a regular file and the value fits 32 bits, then flushes and closes it.
+// The RIFF size that a finished output of `length` bytes carries: its length
+// minus 8 when that fits 32 bits, else the value the input gave.
+std::uint32_t riff_size_for(std::uint64_t length, std::uint32_t input_riff_size);
+
+// Sets the RIFF size field (a regular file only: a pipe cannot be seeked back)
+// and closes the output; false when any write, the seek or the close failed.
 bool finish_output(ConversionState& state);
-// Flushes and closes the output; false if any buffered byte was not written.
+// Closes the output; false when a write failed at any time, the last flush
+// included.
 bool close_output(ConversionState& state);
