@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "program_runner.hpp"
+#include "wave/stream.hpp"
 
 namespace {
 
@@ -42,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                   cat({chunk("rcvr", le32(0xAABBCCDD)), chunk("rcvr", Bytes{0x22, 0x11})}), 0xAABB1122},
         ChunkCase{"EmptyLaterChunkKeepsAll", cat({chunk("rcvr", le32(0xAABBCCDD)), chunk("rcvr", {})}),
                   0xAABBCCDD},
-        ChunkCase{"RcvrIdIsCaseSensitive", chunk("RCVR", le32(5)), 10000000}),
+        ChunkCase{"RcvrIdIsCaseSensitive", chunk("RCVR", le32(5)), 10000000},
+        ChunkCase{"RcvdIsNotRcvr", chunk("rcvd", le32(5)), 10000000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,6 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkCase{"OddWithPad", cat({chunk("LIST", text("INFOabc")), {0}}), 10000000},
                       ChunkCase{"OddWithoutPad", chunk("LIST", text("INFOabc")), 10000000},
                       ChunkCase{"EmptyChunk", chunk("JUNK", {}), 10000000},
+                      ChunkCase{"DateIsNotData", chunk("date", le32(5)), 10000000},
+                      ChunkCase{"DatAIsNotData", chunk("datA", le32(5)), 10000000},
                       ChunkCase{"SeveralAroundRcvr",
                                 cat({chunk("JUNK", Bytes(1000, 0)),
                                      chunk("rcvr", le32(433920000)),
@@ -140,6 +144,18 @@ TEST(RiffSize, IsCorrectedWhateverTheInputClaimed) {
     ASSERT_EQ(out.size(), fmt_end + 76 + 8 + 6);
     EXPECT_EQ(slice(out, 4, 8), le32(static_cast<std::uint32_t>(out.size() - 8)));
     EXPECT_EQ(slice(out, out.size() - 10, out.size() - 6), le32(6));  // data size unchanged
+}
+
+TEST(RiffSize, IsTheLengthLess8WhileThatFits32Bits) {
+    constexpr std::uint64_t four_gib = std::uint64_t{1} << 32;
+    struct Case {
+        std::uint64_t length;
+        std::uint32_t expected;
+    };
+    for (const Case& c : {Case{8, 0}, Case{184, 176}, Case{four_gib + 7, UINT32_MAX},
+                          Case{four_gib + 8, 1234}, Case{UINT64_MAX, 1234}}) {
+        EXPECT_EQ(riff_size_for(c.length, 1234), c.expected) << c.length;
+    }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ Format pcm(std::uint16_t tag, std::int16_t channels, std::int16_t block_align, B
 struct Accepted {
     const char* name;
     Format format;
+    Bytes fmt_pad = {};  // copied with an odd "fmt " chunk
 };
 
 class AcceptedFormat : public ::testing::TestWithParam<Accepted> {};
@@ -30,8 +31,8 @@ class AcceptedFormat : public ::testing::TestWithParam<Accepted> {};
 TEST_P(AcceptedFormat, ConvertsByteExact) {
     const Format& f = GetParam().format;
     const Bytes samples{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    const Bytes input = wave_file(f, {chunk("data", samples)});
-    const std::size_t header_end = 20 + 14 + f.tail.size();
+    const Bytes input = wave_file(f, {GetParam().fmt_pad, chunk("data", samples)});
+    const std::size_t header_end = 20 + 14 + f.tail.size() + GetParam().fmt_pad.size();
     ScratchDir dir;
     EXPECT_TRUE(succeeded(convert_file(dir, "in.wav", input), "in.wav"));
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-in.wav"),
@@ -47,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Accepted{"OddAlignRoundsDown", pcm(1, 2, 3)},
                       Accepted{"FmtSize14NoTail", pcm(1, 2, 4, {})},
                       Accepted{"FmtSize18WithCbSize", pcm(1, 2, 4, cat({le16(16), le16(0)}))},
-                      Accepted{"FmtOddTail", pcm(1, 2, 4, Bytes{16, 0, 9})}),
+                      Accepted{"FmtOddWithoutPad", pcm(1, 2, 4, Bytes{16, 0, 9})},
+                      Accepted{"FmtOddWithPad", pcm(1, 2, 4, Bytes{16, 0, 9}), {0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Rejected {
@@ -87,6 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"JunkBeforeFmt",
                  cat({riff_header(40), chunk("JUNK", Bytes(4, 0)), chunk("fmt ", fmt_body(pcm(1, 2, 4)))}), 3,
                  12},
+        Rejected{"FmtIdDiffersInItsLastByte", cat({riff_header(40), chunk("fmtX", fmt_body(pcm(1, 2, 4)))}),
+                 3, 12},
         Rejected{"FmtSizeCut", cat({riff_header(40), text("fmt "), Bytes{16, 0}}), 4, 16},
         Rejected{"Extensible", fmt_file(pcm(0xFFFE, 2, 4)), 5, 20},
         Rejected{"TagCut", cat({riff_header(40), text("fmt "), le32(16), Bytes{1}}), 5, 20},
@@ -105,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"Pcm32", fmt_file(pcm(1, 1, 4)), 13, 32},
         Rejected{"FmtSizeBelow14CopiesToTheEnd", with_fmt_size(10), 11, with_fmt_size(10).size()},
         Rejected{"NothingAfterFmt", slice(fmt_file(pcm(1, 2, 4)), 0, fmt_end), 12, fmt_end},
+        Rejected{"OddFmtThenEnd", wave_file(pcm(1, 2, 4, Bytes{16, 0, 9}), {}), 12, fmt_end + 1},
+        Rejected{"OddFmtPadThenEnd", wave_file(pcm(1, 2, 4, Bytes{16, 0, 9}), {{0}}), 12, fmt_end + 2},
         Rejected{"EndsAfterRcvr", wave_file(pcm(1, 2, 4), {chunk("rcvr", le32(7))}), 13, fmt_end},
         Rejected{"RcvrContentCut", cat({wave_file(pcm(1, 2, 4), {}), text("rcvr"), le32(4), Bytes{1, 2}}), 13,
                  fmt_end},
