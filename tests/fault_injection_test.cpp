@@ -12,7 +12,7 @@ namespace {
 // An odd "fmt " chunk with its pad, an odd LIST with its pad, rcvr and data:
 // every kind of unit the pass writes. `fmt_tail` sets where in the stream
 // buffer the "auxi" and "data" units fall.
-Bytes recording(std::size_t sample_bytes, std::size_t fmt_tail = 3) {
+[[maybe_unused]] Bytes recording(std::size_t sample_bytes, std::size_t fmt_tail = 3) {
     Bytes samples(sample_bytes);
     for (std::size_t i = 0; i < sample_bytes; ++i) samples[i] = static_cast<std::uint8_t>(i * 13);
     Format format;
@@ -22,7 +22,7 @@ Bytes recording(std::size_t sample_bytes, std::size_t fmt_tail = 3) {
 }
 
 // The output as it stands before the RIFF size is set at the end.
-Bytes uncorrected(Bytes output, const Bytes& input) {
+[[maybe_unused]] Bytes uncorrected(Bytes output, const Bytes& input) {
     std::copy(input.begin() + 4, input.begin() + 8, output.begin() + 4);
     return output;
 }

@@ -21,8 +21,18 @@ converts() {  # converts() PROGRAM [RUNNER]: converts a fresh sample in $scratch
   checks=$((checks + 1))
 }
 
+# The page renders, shows the "fmt " ID with its space, and splits no name
+# across lines, at a narrow and a common console width.
 renders() {
-  man -l "$1" | grep -q "^KORDIMALEN(1)"
+  for width in 60 80; do
+    page=$(MANWIDTH=$width man -l "$1" 2> /dev/null)
+    grep -q "^KORDIMALEN(1)" <<< "$page"
+    grep -q '"fmt "' <<< "$page"
+    if grep -nE '(-|‐)$' <<< "$page"; then
+      echo "manual page: a line ends in a hyphen at width $width"
+      exit 1
+    fi
+  done
   checks=$((checks + 1))
 }
 
