@@ -159,9 +159,7 @@ TEST(CommandLine, OutputThatIsTheInputIsRefusedBeforeAnythingIsTruncated) {
 }
 
 TEST(CommandLine, FullDiskIsAWriteFailureNotASuccess) {
-#ifdef _WIN32
-    GTEST_SKIP() << "/dev/full is a Linux device";
-#else
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
     // A header error after bytes were written still ends as a write failure
     // when they could not be written; with nothing written it stays a header
     // error.
@@ -177,7 +175,6 @@ TEST(CommandLine, FullDiskIsAWriteFailureNotASuccess) {
         EXPECT_EQ(r.out, banner("sim.wav") + message);
         EXPECT_EQ(r.err, "");
     }
-#endif
 }
 
 TEST(CommandLine, OutputNameTakenByAFolderCannotBeOpened) {
