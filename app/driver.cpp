@@ -52,18 +52,21 @@ bool is_directory(const std::string& name) {
 
 std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
 
+// Console lines: a console that cannot be written to has nowhere to report
+// that, so their results are dropped; the exit status still tells the outcome.
+
 int report_header_error(int code) {
-    std::printf("Error in .wav file header [%d]", code);
+    (void)std::printf("Error in .wav file header [%d]", code);
     return exit_failure;
 }
 
 int report_write_error() {
-    std::fputs("\nERROR: Failed to write output file.\n", stdout);
+    (void)std::fputs("\nERROR: Failed to write output file.\n", stdout);
     return exit_failure;
 }
 
 int report_read_error() {
-    std::fputs("\nERROR: Failed to read input file.\n", stdout);
+    (void)std::fputs("\nERROR: Failed to read input file.\n", stdout);
     return exit_failure;
 }
 
@@ -72,22 +75,23 @@ int run_conversion(int argc, char** argv) {
     auxi_set_defaults(record);
 
     if (argc != 2) {
-        std::fputs("Give a single filename as argument to this program. (ex sim.wav)", stdout);
+        (void)std::fputs("Give a single filename as argument to this program. (ex sim.wav)", stdout);
         return exit_failure;
     }
     const std::string input_name = argv[1];
     ConversionState state;
     state.output_name = build_output_name(input_name);
-    std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(), state.output_name.c_str());
+    (void)std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(),
+                      state.output_name.c_str());
 
     state.input = std::fopen(input_name.c_str(), "rb");
     if (state.input == nullptr || is_directory(input_name)) {
-        std::printf("Could not open %s", input_name.c_str());
+        (void)std::printf("Could not open %s", input_name.c_str());
         return exit_failure;
     }
     if (same_file(input_name, state.output_name) ||
         (state.output = std::fopen(state.output_name.c_str(), "wb")) == nullptr) {
-        std::printf("Could not open %s\n", state.output_name.c_str());
+        (void)std::printf("Could not open %s\n", state.output_name.c_str());
         return exit_failure;
     }
     state.output_is_regular_file = is_regular_file(state.output_name);

@@ -50,6 +50,8 @@ void auxi_set_stop_time(AuxiRecord& record, std::uint32_t data_size, std::uint64
     const TimeRecord& start = record.start_time;
     const std::uint64_t duration = bytes_per_sec == 0 ? 0 : data_size / bytes_per_sec;
     // 64 bits: a u32 duration plus the start's seconds cannot overflow here.
+    // cppcheck 2.10 takes the sum for two assignments to one variable.
+    // cppcheck-suppress redundantAssignment
     const std::uint64_t total =
         duration + start.wHour * seconds_per_hour + start.wMinute * std::uint64_t{60} + start.wSecond;
 

@@ -69,7 +69,7 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
     const bool tag_read = read_unit(state, tag, 2);
     const std::uint16_t format = tag_read ? load_u16(tag) : 0;
     if (format != format_pcm && format != format_ieee_float) {
-        std::fputs("Unknown wFormatTag.", stdout);
+        (void)std::fputs("Unknown wFormatTag.", stdout);  // a console line, as the driver's
         return header_error(state, 5);
     }
     if (!write_unit(state, tag, 2)) return Outcome::write_failure;

@@ -32,7 +32,7 @@ Transfer move_bytes(ConversionState& state, std::uint64_t count, bool keep) {
             return Transfer::write_failed;
         }
         if (got < want) {
-            return std::ferror(state.input) ? Transfer::input_error : Transfer::input_ended;
+            return std::ferror(state.input) != 0 ? Transfer::input_error : Transfer::input_ended;
         }
         count -= got;
     }
