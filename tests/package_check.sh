@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks what users install: `cmake --install` and the .deb put the program and
 # its manual page in place, the program converts a recording and the manual
-# page renders; the Windows .zip holds a kordimalen.exe that converts one
-# under Wine.
+# page renders; two builds of the commit in two folders give the same .deb;
+# the Windows .zip holds a kordimalen.exe that converts one under Wine.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -51,6 +51,19 @@ if [ "${CI:-}" = true ]; then
   man kordimalen | grep -q "^KORDIMALEN(1)" && checks=$((checks + 1))
   dpkg -r kordimalen > /dev/null
 fi
+
+# Reproducible: the same commit built in two different folders gives a
+# byte-identical .deb.
+repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+for copy in one two; do
+  git clone -q "$repo" "$scratch/$copy"
+  cmake -S "$scratch/$copy" -B "$scratch/$copy/build" -DCMAKE_BUILD_TYPE=Release \
+        -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
+  cmake --build "$scratch/$copy/build" -j 2 > /dev/null
+  (cd "$scratch/$copy/build" && cpack -G DEB > /dev/null)
+done
+cmp "$scratch"/one/build/kordimalen_*.deb "$scratch"/two/build/kordimalen_*.deb
+checks=$((checks + 1))
 
 if [ -n "$windows_build" ]; then
   (cd "$windows_build" && cpack -G ZIP > /dev/null)
