@@ -147,10 +147,11 @@ PassResult convert(const Bytes& input, const Faults& faults) {
     state.output_is_regular_file = true;
     set_stream_buffers(state);
     // In two writes: a first write of a whole buffer would bypass the buffer.
-    const Bytes filler(faults.filler, 0xEE);
-    const std::size_t first = std::min<std::size_t>(filler.size(), 1);
-    std::fwrite(filler.data(), 1, first, state.output);
-    std::fwrite(filler.data() + first, 1, filler.size() - first, state.output);
+    if (faults.filler > 0) {
+        const Bytes filler(faults.filler, 0xEE);
+        std::fwrite(filler.data(), 1, 1, state.output);
+        std::fwrite(filler.data() + 1, 1, filler.size() - 1, state.output);
+    }
     AuxiRecord record;
     auxi_set_defaults(record);
     const Outcome outcome = convert_wave(state, record);
