@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
          wave_file(format(3, 2, 8, le16(32)), {chunk("rcvr", Bytes{1, 2, 3}), chunk("data", samples)})},
         {"extensible",
          wave_file(format(0xFFFE, 2, 4, cat({le16(16), le16(22), Bytes(22, 0)})), {chunk("data", samples)})},
+        {"fmt-odd-pad", wave_file(format(1, 2, 4, Bytes{16, 0, 9}), {Bytes{0}, chunk("data", samples)})},
         {"fmt-size-10", cat({riff_header(40), text("fmt "), le32(10), fmt_body(format(1, 1, 2, {})),
                              chunk("data", samples)})},
         {"two-rcvr-junk",
