@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Removes each check of a write, seek or close result from the program, one at
+a time, rebuilds, and runs the test suite: every such change must make a test
+fail. Also a few behaviour changes that the tests must notice.
+
+    tests/check_mutations.py [NAME_PART ...]
+
+Builds in build/mutation (about two minutes for all). Exits 1 when a change
+survives that is not listed as equivalent, or when a change no longer applies
+because the code moved on (then update the list below).
+"""
+import os
+import re
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build", "mutation")
+
+# The 4-byte RIFF size write after the seek lands in the stream buffer that the
+# seek has just emptied: it cannot fail there, and if it ever did, the close
+# would report it. Dropping its check changes nothing a test could see.
+EQUIVALENT = {"RIFF size write"}
+
+
+def ignore(call):
+    return f"({call}, true)"
+
+
+MUTATIONS = [
+    ("write unit result", "wave/stream.cpp", "return written == size;", "return true;"),
+    ("block copy write", "wave/stream.cpp", "!write_unit(state, block, got)", "(write_unit(state, block, got), false)"),
+    ("RIFF size seek", "wave/stream.cpp", "std::fseek(state.output, riff_size_offset, SEEK_SET) == 0",
+     ignore("std::fseek(state.output, riff_size_offset, SEEK_SET)")),
+    ("RIFF size write", "wave/stream.cpp", "write_unit(state, field, sizeof field);",
+     ignore("write_unit(state, field, sizeof field)") + ";"),
+    ("finish result", "wave/stream.cpp", "return close_output(state) && written;",
+     "return close_output(state) && (written || true);"),
+    ("error indicator at close", "wave/stream.cpp", "return intact && closed;", "return (intact || true) && closed;"),
+    ("fclose result", "wave/stream.cpp", "return intact && closed;", "return intact && (closed || true);"),
+    ("fmt tail copy", "wave/header.cpp", "case Transfer::write_failed: return Outcome::write_failure;",
+     "case Transfer::write_failed: break;"),
+    ("fmt pad write", "wave/chunks.cpp", "!write_unit(state, id, 1)", "(write_unit(state, id, 1), false)"),
+    ("auxi write", "wave/chunks.cpp", "if (!auxi_write(record, state.output)) {",
+     "if ((auxi_write(record, state.output), false)) {"),
+    ("data ID write", "wave/chunks.cpp", '!write_unit(state, "data", 4)', '(write_unit(state, "data", 4), false)'),
+    ("data size write", "wave/chunks.cpp", "!write_unit(state, data_size, 4)",
+     "(write_unit(state, data_size, 4), false)"),
+    ("sample copy write", "wave/chunks.cpp", "case Transfer::write_failed: return Outcome::write_failure;",
+     "case Transfer::write_failed: return Outcome::success;"),
+    ("finish after success", "wave/chunks.cpp",
+     "return finish_output(state) ? Outcome::success : Outcome::write_failure;",
+     "return (finish_output(state), Outcome::success);"),
+    ("close after a header error", "wave/chunks.cpp",
+     "return close_output(state) ? Outcome::header_error : Outcome::write_failure;",
+     "return (close_output(state), Outcome::header_error);"),
+    ("auxi write result", "auxi/auxi_record.cpp",
+     "std::fwrite(image.data(), 1, image.size(), output) == image.size()",
+     ignore("std::fwrite(image.data(), 1, image.size(), output)")),
+    ("fmt pad not copied", "wave/chunks.cpp", "? Pad::copy : Pad::none", "? Pad::skip : Pad::none"),
+    ("folder as input", "app/driver.cpp", "|| is_directory(input_name)", "|| (is_directory(input_name) && false)"),
+    ("RIFF size edge", "wave/stream.cpp", "length - 8 <= UINT32_MAX", "length - 8 < UINT32_MAX"),
+    ("chunk IDs on 3 bytes", "wave/chunks.cpp", "std::memcmp(id, name, 4)", "std::memcmp(id, name, 3)"),
+]
+header = open(os.path.join(ROOT, "wave/header.cpp")).read()
+for unit, size in re.findall(r"if \(!write_unit\(state, (\w+), (\d)\)\) return Outcome::write_failure;", header):
+    MUTATIONS.append((f"header write of {unit}", "wave/header.cpp",
+                      f"if (!write_unit(state, {unit}, {size})) return Outcome::write_failure;",
+                      f"(void)write_unit(state, {unit}, {size});"))
+
+
+def run(*command, **options):
+    return subprocess.run(command, capture_output=True, text=True, errors="replace", **options)
+
+
+def main():
+    wanted = sys.argv[1:]
+    if run("cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release").returncode != 0:
+        sys.exit("cannot configure " + BUILD)
+    bad = 0
+    for name, path, old, new in MUTATIONS:
+        if wanted and not any(w in name for w in wanted):
+            continue
+        file = os.path.join(ROOT, path)
+        original = open(file).read()
+        if original.count(old) != 1:
+            print(f"stale     {name}: the text to change is not in {path} once")
+            bad += 1
+            continue
+        try:
+            open(file, "w").write(original.replace(old, new))
+            if run("cmake", "--build", BUILD, "-j", "2").returncode != 0:
+                print(f"no build  {name}")
+                bad += 1
+                continue
+            tests = run(os.path.join(BUILD, "tests", "kordimalen_tests"), "--gtest_brief=1", cwd=BUILD)
+        finally:
+            open(file, "w").write(original)
+        failed = sorted(set(re.findall(r"\[  FAILED  \] (\S+?),? ", tests.stdout + " ")))
+        if tests.returncode != 0:
+            print(f"caught    {name}: {', '.join(failed[:2])}{' ...' if len(failed) > 2 else ''}")
+        elif name in EQUIVALENT:
+            print(f"equal     {name} (changes nothing a test can see, see EQUIVALENT)")
+        else:
+            print(f"SURVIVED  {name}")
+            bad += 1
+    run("cmake", "--build", BUILD, "-j", "2")
+    print(f"mutations: {bad} not caught")
+    sys.exit(1 if bad else 0)
+
+
+if __name__ == "__main__":
+    main()
