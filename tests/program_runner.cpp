@@ -75,7 +75,14 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
         command += a.find('*') == std::string::npos ? " \"" + a + "\"" : " " + a;
     command += " >\"" + out_path.string() + "\" 2>\"" + err_path.string() + "\"";
     RunResult result;
-    result.exit_code = std::system(command.c_str());
+    // 9009 is cmd.exe's "not recognized as a command": under Wine the launch
+    // itself now and then fails so. The program never returns it, so another
+    // try cannot hide one of its faults.
+    constexpr int command_not_found = 9009;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        result.exit_code = std::system(command.c_str());
+        if (result.exit_code != command_not_found) break;
+    }
     result.raw_out = read_text(out_path);
     for (char c : result.raw_out) {
         if (c != '\r') result.out.push_back(c);
