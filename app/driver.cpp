@@ -35,17 +35,11 @@ bool same_file(const std::string& input_name, const std::string& output_name) {
     return input && output && std::filesystem::equivalent(*input, *output, error) && !error;
 }
 
-bool is_regular_file(const std::string& name) {
+// What a name leads to; `none` when it leads nowhere or cannot be a path.
+std::filesystem::file_type file_type(const std::string& name) {
     const auto path = file_path(name);
     std::error_code error;
-    return path && std::filesystem::is_regular_file(*path, error);
-}
-
-// A folder opens for reading on POSIX systems, but it is not a recording.
-bool is_directory(const std::string& name) {
-    const auto path = file_path(name);
-    std::error_code error;
-    return path && std::filesystem::is_directory(*path, error);
+    return path ? std::filesystem::status(*path, error).type() : std::filesystem::file_type::none;
 }
 
 }  // namespace
@@ -85,7 +79,8 @@ int run_conversion(int argc, char** argv) {
                       state.output_name.c_str());
 
     state.input = std::fopen(input_name.c_str(), "rb");
-    if (state.input == nullptr || is_directory(input_name)) {
+    // A folder opens for reading on POSIX systems, but it is not a recording.
+    if (state.input == nullptr || file_type(input_name) == std::filesystem::file_type::directory) {
         (void)std::printf("Could not open %s", input_name.c_str());
         return exit_failure;
     }
@@ -94,7 +89,7 @@ int run_conversion(int argc, char** argv) {
         (void)std::printf("Could not open %s\n", state.output_name.c_str());
         return exit_failure;
     }
-    state.output_is_regular_file = is_regular_file(state.output_name);
+    state.output_is_regular_file = file_type(state.output_name) == std::filesystem::file_type::regular;
     set_stream_buffers(state);
 
     const Outcome outcome = convert_wave(state, record);

@@ -58,7 +58,8 @@ MUTATIONS = [
      "std::fwrite(image.data(), 1, image.size(), output) == image.size()",
      ignore("std::fwrite(image.data(), 1, image.size(), output)")),
     ("fmt pad not copied", "wave/chunks.cpp", "? Pad::copy : Pad::none", "? Pad::skip : Pad::none"),
-    ("folder as input", "app/driver.cpp", "|| is_directory(input_name)", "|| (is_directory(input_name) && false)"),
+    ("folder as input", "app/driver.cpp", "== std::filesystem::file_type::directory",
+     "== std::filesystem::file_type::unknown"),
     ("RIFF size edge", "wave/stream.cpp", "length - 8 <= UINT32_MAX", "length - 8 < UINT32_MAX"),
     ("chunk IDs on 3 bytes", "wave/chunks.cpp", "std::memcmp(id, name, 4)", "std::memcmp(id, name, 3)"),
 ]
