@@ -2,11 +2,14 @@
 // chunks and their pad bytes, the stop time and the sample data.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "program_runner.hpp"
 #include "wave/stream.hpp"
 
 namespace {
 
+namespace fs = std::filesystem;
 using case_names::PrintTo;
 
 constexpr std::size_t fmt_end = 36;
@@ -144,6 +147,51 @@ TEST(RiffSize, IsCorrectedWhateverTheInputClaimed) {
     ASSERT_EQ(out.size(), fmt_end + 76 + 8 + 6);
     EXPECT_EQ(slice(out, 4, 8), le32(static_cast<std::uint32_t>(out.size() - 8)));
     EXPECT_EQ(slice(out, out.size() - 10, out.size() - 6), le32(6));  // data size unchanged
+}
+
+// 32-bit systems handle files past 2 GiB only with large-file support. The
+// input is sparse: a header, marked bytes around both the input's and the
+// output's 2 GiB boundary, and a marked end.
+TEST(RiffSize, IsTrueForARecordingPast2GiB) {
+    constexpr std::uint64_t two_gib = std::uint64_t{1} << 31;
+    constexpr std::uint64_t length = two_gib + 4096;
+    constexpr std::uint64_t marked_from = two_gib - 200;
+    Bytes marks(256);
+    for (std::size_t i = 0; i < marks.size(); ++i) marks[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    const Bytes end = text("last");
+    const Bytes header =
+        cat({wave_file(Format{}, {}), text("data"), le32(std::uint32_t{length - fmt_end - 8})});
+    ScratchDir dir;
+    {
+        std::ofstream input(dir / "long.wav", std::ios::binary);
+        const auto put = [&](std::uint64_t at, const Bytes& bytes) {
+            input.seekp(static_cast<std::streamoff>(at));
+            input.write(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<std::streamsize>(bytes.size()));
+        };
+        put(0, header);
+        put(marked_from, marks);
+        put(length - end.size(), end);
+        ASSERT_TRUE(input.good());
+    }
+    ASSERT_TRUE(succeeded(run_converter(dir, {"long.wav"}), "long.wav"));
+
+    const std::uint64_t output_length = length + 76;
+    ASSERT_EQ(fs::file_size(dir / "kordimalen-long.wav"), output_length);
+    std::ifstream output(dir / "kordimalen-long.wav", std::ios::binary);
+    const auto get = [&](std::uint64_t at, std::size_t size) {
+        Bytes bytes(size);
+        output.seekg(static_cast<std::streamoff>(at));
+        output.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+        return bytes;
+    };
+    EXPECT_BYTES_EQ(
+        get(0, header.size() + 76),
+        cat({slice(header, 0, 4), le32(std::uint32_t{output_length - 8}), slice(header, 8, fmt_end),
+             auxi_chunk(10000000, 48000, 11, 7, 25), slice(header, fmt_end, header.size())}));
+    EXPECT_BYTES_EQ(get(marked_from + 76, marks.size()), marks);
+    EXPECT_BYTES_EQ(get(output_length - end.size(), end.size()), end);
+    EXPECT_TRUE(output.good());
 }
 
 TEST(RiffSize, IsTheLengthLess8WhileThatFits32Bits) {

@@ -309,13 +309,13 @@ TEST(FaultInjection, ProgramOnACappedDiskNeverReportsSuccess) {
     const Bytes whole = read_file(dir / "kordimalen-sim.wav");
     for (std::size_t cap = 0; cap < whole.size(); ++cap) {
         SCOPED_TRACE("files capped at " + std::to_string(cap) + " bytes");
-        const RunResult r = run_converter(dir, {"sim.wav"}, cap);
+        const RunResult r = run_converter(dir, {"sim.wav"}, {.file_size_limit = cap});
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.out, banner("sim.wav") + "\nERROR: Failed to write output file.\n");
         EXPECT_EQ(r.err, "");
         EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"), slice(uncorrected(whole, input), 0, cap));
     }
-    const RunResult r = run_converter(dir, {"sim.wav"}, whole.size());
+    const RunResult r = run_converter(dir, {"sim.wav"}, {.file_size_limit = whole.size()});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-sim.wav"), whole);
 #endif

@@ -42,11 +42,18 @@ inline constexpr std::uint64_t no_file_size_limit = UINT64_MAX;
 #define KORDIMALEN_CAN_CAP_FILE_SIZES 1  // with setrlimit
 #endif
 
+struct RunOptions {
+    // Caps every file the converter writes at that many bytes (where
+    // KORDIMALEN_CAN_CAP_FILE_SIZES), as a full disk would: writes past it fail.
+    std::uint64_t file_size_limit = no_file_size_limit;
+    // Standard output is a pipe whose reader has gone (POSIX only).
+    bool console_gone = false;
+    const char* program = KORDIMALEN_EXE;
+};
+
 // Runs the converter with these arguments (no program name) in `dir`.
-// `file_size_limit` caps every file the converter writes at that many
-// bytes (where KORDIMALEN_CAN_CAP_FILE_SIZES), as a full disk would: writes past it fail.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
-                        std::uint64_t file_size_limit = no_file_size_limit);
+                        const RunOptions& options = {});
 
 // The converter's banner for an argument.
 std::string banner(const std::string& argument);
