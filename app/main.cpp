@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include "app/driver.hpp"
 
 #ifdef __MINGW32__
@@ -7,6 +9,13 @@ int _dowildcard = -1;
 #endif
 
 int main(int argc, char** argv) {
+#ifdef SIGPIPE
+    // An output or console whose reader went away (a FIFO, a pipe) would
+    // otherwise kill the program in the middle of a write. Ignored, the write
+    // fails like any other: the output's as a write failure, the console's
+    // without changing the exit status.
+    (void)std::signal(SIGPIPE, SIG_IGN);
+#endif
     // The conversion throws nothing; a failed allocation in the standard
     // library is the one exception left, and it ends the run as a failure,
     // not as an abort.

@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -68,6 +69,36 @@ TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) {
     EXPECT_BYTES_EQ(received, expected);
 }
 
+// A reader that quits is a write failure like a full disk, not a kill by
+// SIGPIPE; a console that goes away changes no exit status.
+TEST(Pipe, OutputWhoseReaderQuitsIsAWriteFailure) {
+    ScratchDir dir;
+    write_file(dir / "sim.wav", recording(1 << 20));
+    ASSERT_EQ(mkfifo((dir / "kordimalen-sim.wav").c_str(), 0600), 0);
+    RunResult r;
+    {
+        std::thread reader([&] {
+            std::ifstream fifo(dir / "kordimalen-sim.wav", std::ios::binary);
+            char head[10];
+            fifo.read(head, sizeof head);
+        });
+        r = run_converter(dir, {"sim.wav"});
+        reader.join();
+    }
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, banner("sim.wav") + "\nERROR: Failed to write output file.\n");
+}
+
+TEST(Pipe, ConsoleThatGoesAwayChangesNoExitStatus) {
+    for (const auto& [input, status] : {std::pair{recording(100), 0}, std::pair{text("RIFX"), 1}}) {
+        ScratchDir dir;
+        write_file(dir / "sim.wav", input);
+        const RunResult r = run_converter(dir, {"sim.wav"}, {.console_gone = true});
+        EXPECT_EQ(r.exit_code, status);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
 }  // namespace
 #else
 // FIFOs are a POSIX facility; a Windows named pipe is not a file name that
@@ -75,4 +106,6 @@ TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) {
 TEST(Pipe, InputFromAFifoConvertsByteExact) { GTEST_SKIP() << "no FIFOs on Windows"; }
 TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) { GTEST_SKIP() << "no FIFOs on Windows"; }
 TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) { GTEST_SKIP() << "no FIFOs on Windows"; }
+TEST(Pipe, OutputWhoseReaderQuitsIsAWriteFailure) { GTEST_SKIP() << "no FIFOs on Windows"; }
+TEST(Pipe, ConsoleThatGoesAwayChangesNoExitStatus) { GTEST_SKIP() << "no pipes without a reader on Windows"; }
 #endif
