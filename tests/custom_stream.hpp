@@ -59,7 +59,19 @@ inline std::FILE* open_custom_stream(CustomStream& stream, const char* mode) {
     return fopencookie(&stream, mode, io);
 }
 #else
+// funopen's seek function takes and returns the offset type of the system's
+// own prototype: fpos_t on macOS, FreeBSD and OpenBSD, off_t on NetBSD, whose
+// fpos_t is a structure. Both are taken from the declaration itself.
+namespace custom_stream_detail {
+template <typename Cookie, typename Read, typename Write, typename Seek, typename Close>
+Seek seek_function(std::FILE* (*)(Cookie, Read, Write, Seek, Close));
+template <typename Offset>
+Offset seek_offset(Offset (*)(void*, Offset, int));
+using SeekOffset = decltype(seek_offset(decltype(seek_function(&funopen)){}));
+}  // namespace custom_stream_detail
+
 inline std::FILE* open_custom_stream(CustomStream& stream, const char*) {
+    using custom_stream_detail::SeekOffset;
     int (*read)(void*, char*, int) = nullptr;
     int (*write)(void*, const char*, int) = nullptr;
     if (stream.read != nullptr) {
@@ -74,11 +86,11 @@ inline std::FILE* open_custom_stream(CustomStream& stream, const char*) {
             return static_cast<int>(s.write(s.cookie, bytes, static_cast<std::size_t>(size)));
         };
     }
-    fpos_t (*seek)(void*, fpos_t, int) = nullptr;
+    SeekOffset (*seek)(void*, SeekOffset, int) = nullptr;
     if (stream.seek != nullptr) {
-        seek = [](void* c, fpos_t offset, int whence) -> fpos_t {
+        seek = [](void* c, SeekOffset offset, int whence) -> SeekOffset {
             auto& s = *static_cast<CustomStream*>(c);
-            return static_cast<fpos_t>(s.seek(s.cookie, static_cast<std::int64_t>(offset), whence));
+            return static_cast<SeekOffset>(s.seek(s.cookie, static_cast<std::int64_t>(offset), whence));
         };
     }
     return funopen(&stream, read, write, seek, custom_stream_detail::close);
