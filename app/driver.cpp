@@ -7,23 +7,6 @@
 #include "auxi/auxi_record.hpp"
 #include "wave/conversion.hpp"
 
-std::optional<std::filesystem::path> file_path(const std::string& name) {
-#ifdef _WIN32
-    // The manifest's UTF-8 code page makes every name UTF-8 on Windows 10 1903
-    // and later; older Windows pass the ANSI code page, which is not always
-    // valid UTF-8, and then the conversion throws.
-    try {
-        return std::filesystem::path(std::u8string(name.begin(), name.end()));
-    } catch (...) {
-    }
-#endif
-    try {
-        return std::filesystem::path(name);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
 namespace {
 
 // True when both names lead to one file (a hard or symbolic link): creating

@@ -20,8 +20,9 @@ int run_conversion(int argc, char** argv);
 // "kordimalen-" in front of the whole argument, directory part included.
 std::string build_output_name(const std::string& argument);
 
-// The file that fopen opens for a name, for the std::filesystem queries; none
-// when the name cannot be expressed as a path. Never throws.
+// The file that fopen opens for a name, for the std::filesystem queries: on
+// Windows the name is read in the code page fopen reads it in. None when the
+// name cannot be expressed as a path. Never throws.
 std::optional<std::filesystem::path> file_path(const std::string& name);
 
 // Prints what the user sees for the outcome of a conversion and returns the
