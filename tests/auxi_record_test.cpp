@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Durations, StopTime,
                                            StopCase{"NoRateMeansNoDuration", 1000, 0, 8, 1, 1},
                                            StopCase{"RateBeyond32Bits", UINT32_MAX, 1ull << 40, 8, 1, 1},
                                            StopCase{"LastHourThatFits", 235897139, 1, 65535, 0, 0},
+                                           StopCase{"LastHourPlusASecond", 235897140, 1, 65535, 0, 1},
+                                           StopCase{"LastSecondThatFits", 235897139 + 3599, 1, 65535, 59, 59},
                                            StopCase{"OneHourMoreIsHeld", 235897139 + 3600, 1, 65535, 59, 59},
                                            StopCase{"LongestDurationIsHeld", UINT32_MAX, 1, 65535, 59, 59}),
                          [](const auto& info) { return std::string(info.param.name); });

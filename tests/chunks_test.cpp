@@ -134,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(Durations, StopTimeFromHeader,
                                            StopCase{"NoAvgRateUsesRateTimesAlign", 0, 48000, 59 * 192000, 8,
                                                     2, 0},
                                            StopCase{"NoRatesAtAll", 0, 0, 1000000, 8, 1, 1},
+                                           // 4 * (2^30 + 1) bytes a second: the rate passes 32 bits.
+                                           StopCase{"NoAvgRateAndRateTimesAlignPast32Bits", 0, (1u << 30) + 1,
+                                                    UINT32_MAX, 8, 1, 1},
                                            StopCase{"AbsurdDurationIsHeld", 1, 1, UINT32_MAX, 65535, 59, 59}),
                          [](const auto& info) { return std::string(info.param.name); });
 
