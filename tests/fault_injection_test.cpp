@@ -53,29 +53,38 @@ enum class Fault {
     close,      // every write succeeds, the close fails
 };
 
-// An output file in memory that can be seeked like a regular file.
+// An output file in memory that can be seeked like a regular file. Offsets
+// are 64-bit, as a file's are on every system; only the first `kept` bytes
+// are stored.
 struct Sink {
-    Bytes written;
-    std::size_t position = 0;
+    Bytes written{};
+    std::uint64_t position = 0;
+    std::uint64_t length = 0;
     Fault fault = Fault::none;
-    std::size_t room = SIZE_MAX;
-    std::size_t failed_at = SIZE_MAX;  // the first byte that a write could not put down
+    std::uint64_t room = UINT64_MAX;
+    std::uint64_t failed_at = UINT64_MAX;  // the first byte that a write could not put down
+    std::uint64_t kept = UINT64_MAX;
 };
 
 std::ptrdiff_t sink_write(void* cookie, const char* bytes, std::size_t size) {
     auto& sink = *static_cast<Sink*>(cookie);
-    std::size_t take = size;
-    if (sink.fault == Fault::disk_full) take = std::min(size, sink.room - std::min(sink.room, sink.position));
-    const bool once = sink.fault == Fault::once && sink.failed_at == SIZE_MAX;
+    std::uint64_t take = size;
+    if (sink.fault == Fault::disk_full) take = std::min(take, sink.room - std::min(sink.room, sink.position));
+    const bool once = sink.fault == Fault::once && sink.failed_at == UINT64_MAX;
     if (once && sink.position + size > sink.room) take = 0;
     if (take < size) sink.failed_at = std::min(sink.failed_at, sink.position + take);
     if (take == 0) {
         errno = ENOSPC;
         return -1;
     }
-    if (sink.written.size() < sink.position + take) sink.written.resize(sink.position + take);
-    std::copy(bytes, bytes + take, sink.written.begin() + static_cast<std::ptrdiff_t>(sink.position));
+    const std::uint64_t stored_end = std::min(sink.position + take, sink.kept);
+    if (sink.position < stored_end) {
+        if (sink.written.size() < stored_end) sink.written.resize(static_cast<std::size_t>(stored_end));
+        std::copy_n(bytes, stored_end - sink.position,
+                    sink.written.begin() + static_cast<std::ptrdiff_t>(sink.position));
+    }
     sink.position += take;
+    sink.length = std::max(sink.length, sink.position);
     return static_cast<std::ptrdiff_t>(take);
 }
 
@@ -87,9 +96,9 @@ std::int64_t sink_seek(void* cookie, std::int64_t offset, int whence) {
     }
     const auto base = static_cast<std::int64_t>(whence == SEEK_SET   ? 0
                                                 : whence == SEEK_CUR ? sink.position
-                                                                     : sink.written.size());
+                                                                     : sink.length);
     if (base + offset < 0) return -1;
-    sink.position = static_cast<std::size_t>(base + offset);
+    sink.position = static_cast<std::uint64_t>(base + offset);
     return base + offset;
 }
 
@@ -99,12 +108,14 @@ int sink_close(void* cookie) {
     return -1;
 }
 
-// An input that gives its first `good` bytes and then fails with an I/O
-// error; with `good` past its size it simply ends.
+// An input of `length` bytes, `bytes` and then bytes that nobody looks at,
+// that gives its first `good` bytes and then fails with an I/O error; with
+// `good` past its length it simply ends.
 struct Source {
     const Bytes* bytes = nullptr;
-    std::size_t position = 0;
-    std::size_t good = SIZE_MAX;
+    std::uint64_t length = 0;
+    std::uint64_t position = 0;
+    std::uint64_t good = UINT64_MAX;
 };
 
 std::ptrdiff_t source_read(void* cookie, char* buffer, std::size_t size) {
@@ -113,32 +124,38 @@ std::ptrdiff_t source_read(void* cookie, char* buffer, std::size_t size) {
         errno = EIO;
         return -1;
     }
-    const std::size_t left = std::min(source.bytes->size(), source.good) - source.position;
-    const std::size_t n = std::min(size, left);
-    std::copy_n(source.bytes->begin() + static_cast<std::ptrdiff_t>(source.position), n, buffer);
+    const std::uint64_t n =
+        std::min<std::uint64_t>(size, std::min(source.length, source.good) - source.position);
+    if (source.position < source.bytes->size()) {
+        const std::uint64_t given = std::min<std::uint64_t>(n, source.bytes->size() - source.position);
+        std::copy_n(source.bytes->begin() + static_cast<std::ptrdiff_t>(source.position), given, buffer);
+    }
     source.position += n;
     return static_cast<std::ptrdiff_t>(n);
 }
 
 struct Faults {
-    std::size_t good_input = SIZE_MAX;
+    std::uint64_t good_input = UINT64_MAX;
     Fault output = Fault::none;
-    std::size_t room = SIZE_MAX;
-    std::size_t filler = 0;  // bytes in the output stream's buffer before the pass begins
+    std::uint64_t room = UINT64_MAX;
+    std::size_t filler = 0;          // bytes in the output stream's buffer before the pass begins
+    std::uint64_t input_length = 0;  // when past the input's size, unstored bytes follow it
+    std::uint64_t output_kept = UINT64_MAX;
 };
 
 struct PassResult {
     Outcome outcome;
     int header_error;
     Bytes output;
-    std::size_t failed_at;
+    std::uint64_t failed_at;
+    std::uint64_t output_length;
 };
 
 // The pass as the program runs it, with its stream buffers, on a seekable
 // output.
 PassResult convert(const Bytes& input, const Faults& faults) {
-    Source source{&input, 0, faults.good_input};
-    Sink sink{{}, 0, faults.output, faults.room};
+    Source source{&input, std::max<std::uint64_t>(input.size(), faults.input_length), 0, faults.good_input};
+    Sink sink{.fault = faults.output, .room = faults.room, .kept = faults.output_kept};
     CustomStream in{&source, source_read, nullptr, nullptr, nullptr};
     CustomStream out{&sink, nullptr, sink_write, sink_seek, sink_close};
     ConversionState state;
@@ -156,7 +173,7 @@ PassResult convert(const Bytes& input, const Faults& faults) {
     auxi_set_defaults(record);
     const Outcome outcome = convert_wave(state, record);
     std::fclose(state.input);
-    return {outcome, state.header_error, sink.written, sink.failed_at};
+    return {outcome, state.header_error, sink.written, sink.failed_at, sink.length};
 }
 
 // What the driver prints and returns for an outcome, with standard output
@@ -256,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A failed write leaves the stream's error indicator set, and closing reports
 // it even when the last flush succeeds.
 TEST(FaultInjection, AnEarlierFailedWriteIsReportedAtClose) {
-    Sink sink{{}, 0, Fault::once, 0};
+    Sink sink{.fault = Fault::once, .room = 0};
     CustomStream out{&sink, nullptr, sink_write, nullptr, sink_close};
     ConversionState state;
     state.input = std::tmpfile();
@@ -287,6 +304,27 @@ TEST(FaultInjection, InputFailingAfterAnyByteCount) {
             EXPECT_EQ(failed.outcome, Outcome::read_failure);
             EXPECT_EQ(report(failed), std::make_pair(read_failure_line, 1));
         }
+    }
+}
+
+// Past 4 GiB + 8 bytes the output's length less 8 no longer fits the RIFF
+// size, which then keeps the input's value; one byte less still fits. The
+// samples go through unstored.
+TEST(FaultInjection, OutputPast4GiBKeepsTheInputsRiffSize) {
+    constexpr std::uint64_t four_gib = std::uint64_t{1} << 32;
+    constexpr std::size_t header = 36 + 8;
+    for (const auto& [length, riff_size] :
+         {std::pair{four_gib + 7, UINT32_MAX}, std::pair{four_gib + 8, 1234u}}) {
+        SCOPED_TRACE("output of " + std::to_string(length) + " bytes");
+        const std::uint64_t samples = length - header - 76;
+        Bytes input = cat({wave_file(Format{}, {}), text("data"), le32(static_cast<std::uint32_t>(samples))});
+        const Bytes input_riff_size = le32(1234);
+        std::copy(input_riff_size.begin(), input_riff_size.end(), input.begin() + 4);
+        const PassResult run = convert(input, {.input_length = header + samples, .output_kept = header + 76});
+        EXPECT_EQ(run.outcome, Outcome::success);
+        EXPECT_EQ(run.output_length, length);
+        EXPECT_BYTES_EQ(run.output, cat({text("RIFF"), le32(riff_size), slice(input, 8, 36),
+                                         auxi_chunk(10000000, 48000, 14, 13, 50), slice(input, 36, header)}));
     }
 }
 
