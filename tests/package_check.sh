@@ -70,6 +70,18 @@ if [ -n "$windows_build" ]; then
   zip=$(ls "$windows_build"/kordimalen-*-win64.zip)
   (cd "$scratch" && unzip -q "$zip")
   exe=$(ls "$scratch"/kordimalen-*-win64/kordimalen.exe)
-  WINEDEBUG=-all converts "$exe" "${WINE64:-/usr/lib/wine/wine64}"
+  wine=${WINE64:-/usr/lib/wine/wine64}
+  WINEDEBUG=-all converts "$exe" "$wine"
+
+  # The README's cmd.exe loop, typed at cmd's prompt, hands every name to the
+  # program unchanged: each copy is the sample's conversion.
+  loop_line=$(grep -m 1 '^    for %f in' "$repo/README.md" | sed 's/^ *//')
+  names=("жук.wav" "κλειδί.wav" "Bob’s.wav" 'a!b&c%d.wav' "with space.wav")
+  mkdir -p "$scratch/loop/rec" "$scratch/loop/kordimalen-rec"
+  cp "$exe" "$scratch/loop/"
+  for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$scratch/loop/rec/$name"; done
+  (cd "$scratch/loop" && printf '%s\r\n' "$loop_line" | WINEDEBUG=-all "$wine" cmd > /dev/null)
+  for name in "${names[@]}"; do cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-rec/$name"; done
+  checks=$((checks + 1))
 fi
 echo "packages: $checks passed, 0 failed"
