@@ -62,6 +62,14 @@ MUTATIONS = [
      "== std::filesystem::file_type::unknown"),
     ("RIFF size edge", "wave/stream.cpp", "length - 8 <= UINT32_MAX", "length - 8 < UINT32_MAX"),
     ("chunk IDs on 3 bytes", "wave/chunks.cpp", "std::memcmp(id, name, 4)", "std::memcmp(id, name, 3)"),
+    ("reader gone kills", "app/main.cpp", "(void)std::signal(SIGPIPE, SIG_IGN);", "(void)0;"),
+    ("links not followed", "app/driver.cpp", "std::filesystem::status(*path, error)",
+     "std::filesystem::symlink_status(*path, error)"),
+    ("output that is the input", "app/driver.cpp", "return input && output &&", "return false && output &&"),
+    ("rate in 32 bits", "wave/chunks.cpp", "std::uint64_t{record.sample_rate} *",
+     "std::uint32_t{record.sample_rate} *"),
+    ("last hour held", "auxi/auxi_record.cpp", "if (hours > largest_hour) {",
+     "if (total > largest_hour * seconds_per_hour) {"),
 ]
 header = open(os.path.join(ROOT, "wave/header.cpp")).read()
 for unit, size in re.findall(r"if \(!write_unit\(state, (\w+), (\d)\)\) return Outcome::write_failure;", header):
