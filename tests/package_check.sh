@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Checks what users install: `cmake --install` and the .deb put the program and
-# its manual page in place, the program converts a recording and the manual
-# page renders; two builds of the commit in two folders give the same .deb;
-# the Windows .zip holds a kordimalen.exe that converts one under Wine.
+# Checks what users and distributions install:
+# - `cmake --install`, the .deb and the .rpm put the program, its compressed
+#   manual page, the licence and the changelog where each expects them; the
+#   program converts a recording and the manual page renders;
+# - lintian finds nothing in the .deb (no error, warning or informational
+#   tag), rpmlint nothing in the .rpm but what tests/rpmlint.toml explains;
+# - every package, the source release and the manual page carry the project's
+#   version;
+# - two builds of the commit in two folders give the same .deb, .zip and
+#   source release; the source release, unpacked outside git, passes the
+#   README's two set-up commands;
+# - the Windows .zip holds the program, the licence, the README and the
+#   manual page, and its kordimalen.exe converts under Wine, also in the
+#   README's cmd.exe loop.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -10,66 +20,136 @@
 set -euo pipefail
 linux_build=$(cd "$1" && pwd)
 windows_build=${2:+$(cd "$2" && pwd)}
+repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 checks=0
+pass() { checks=$((checks + 1)); }
+fail() {
+  echo "package check failed: $*"
+  exit 1
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 
 converts() {  # converts() PROGRAM [RUNNER]: converts a fresh sample in $scratch/run
   rm -rf "$scratch/run" && mkdir "$scratch/run"
   (cd "$scratch/run" && "$linux_build/make_recording" sim.wav 4000 && ${2:-} "$1" sim.wav > out.txt)
-  test -s "$scratch/run/kordimalen-sim.wav"
-  checks=$((checks + 1))
+  test -s "$scratch/run/kordimalen-sim.wav" || fail "$1 converts nothing"
+  pass
 }
 
-# The page renders, shows the "fmt " ID with its space, and splits no name
-# across lines, at a narrow and a common console width.
+# The page renders with the version in its header, shows the "fmt " ID with
+# its space, and splits no name across lines, at a narrow and a common width.
 renders() {
   for width in 60 80; do
     page=$(MANWIDTH=$width man -l "$1" 2> /dev/null)
-    grep -q "^KORDIMALEN(1)" <<< "$page"
-    grep -q '"fmt "' <<< "$page"
+    grep -q "^KORDIMALEN(1)" <<< "$page" || fail "$1 has no header"
+    grep -q "^kordimalen $version " <<< "$page" || fail "$1 is not for version $version"
+    grep -q '"fmt "' <<< "$page" || fail "$1 lost the space of \"fmt \""
     if grep -nE '(-|‐)$' <<< "$page"; then
-      echo "manual page: a line ends in a hyphen at width $width"
-      exit 1
+      fail "$1: a line ends in a hyphen at width $width"
     fi
   done
-  checks=$((checks + 1))
+  pass
 }
+
+# The changelog's newest entry is this version's.
+head -n 1 "$repo/doc/changelog" | grep -q "^kordimalen ($version) " ||
+  fail "doc/changelog's newest entry is not for $version"
+pass
 
 cmake --install "$linux_build" --prefix "$scratch/prefix" > /dev/null
 converts "$scratch/prefix/bin/kordimalen"
-renders "$scratch/prefix/share/man/man1/kordimalen.1"
+renders "$scratch/prefix/share/man/man1/kordimalen.1.gz"
 
-(cd "$linux_build" && cpack -G DEB > /dev/null)
-deb=$(ls "$linux_build"/kordimalen_*.deb)
+# The .deb: its files, lintian, and the program from it.
+(cd "$linux_build" && rm -f ./*.deb ./*.rpm && cpack -G DEB > /dev/null && cpack -G RPM > /dev/null)
+deb="$linux_build/kordimalen_${version}_amd64.deb"
+test -f "$deb" || fail "no $deb"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the .deb's version is not $version"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort > "$scratch/deb-files"
+printf '%s\n' ./usr/bin/kordimalen ./usr/share/doc/kordimalen/changelog.gz ./usr/share/doc/kordimalen/copyright \
+  ./usr/share/man/man1/kordimalen.1.gz | diff - "$scratch/deb-files" || fail "the .deb holds other files"
+lintian --display-info --fail-on error,warning,info "$deb" || fail "lintian reports the .deb"
+pass
 dpkg-deb -x "$deb" "$scratch/deb"
 converts "$scratch/deb/usr/bin/kordimalen"
-renders "$scratch/deb/usr/share/man/man1/kordimalen.1"
+renders "$scratch/deb/usr/share/man/man1/kordimalen.1.gz"
 if [ "${CI:-}" = true ]; then
   dpkg -i "$deb" > /dev/null
   converts kordimalen
-  man kordimalen | grep -q "^KORDIMALEN(1)" && checks=$((checks + 1))
+  man kordimalen | grep -q "^KORDIMALEN(1)" && pass
   dpkg -r kordimalen > /dev/null
 fi
 
-# Reproducible: the same commit built in two different folders gives a
-# byte-identical .deb.
-repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+# The .rpm: rpmlint, its files and what rpm says of it. Nothing is installed.
+rpm="$linux_build/kordimalen-${version}-1.x86_64.rpm"
+test -f "$rpm" || fail "no $rpm"
+lint=$(rpmlint -c "$repo/tests/rpmlint.toml" "$rpm" 2> /dev/null) || true
+grep -q " 0 errors, 0 warnings" <<< "$lint" || fail "rpmlint reports the .rpm:"$'\n'"$lint"
+printf '%s\n' /usr/bin/kordimalen /usr/share/licenses/kordimalen /usr/share/licenses/kordimalen/LICENSE \
+  /usr/share/man/man1/kordimalen.1.gz | diff - <(rpm -qpl "$rpm") || fail "the .rpm holds other files"
+[ "$(rpm -qpL "$rpm")" = /usr/share/licenses/kordimalen/LICENSE ] || fail "the .rpm marks no %license"
+info=$(rpm -qpi "$rpm")
+for field in "Name *: kordimalen" "Version *: $version" "License *: MIT" "Summary *: Converter of radio" \
+  "Packager *: kordimalen developers" "^kordimalen converts one RIFF WAVE recording"; do
+  grep -q "$field" <<< "$info" || fail "rpm -qpi shows no '$field'"
+done
+rpm -qp --changelog "$rpm" | grep -q -- "- $version-1$" || fail "the .rpm's changelog has no entry for $version"
+pass
+mkdir "$scratch/rpm" && (cd "$scratch/rpm" && rpm2cpio "$rpm" | cpio -idm --quiet)
+converts "$scratch/rpm/usr/bin/kordimalen"
+
+# Two builds of the commit, each in a folder of its own: the same .deb, .zip
+# and source release.
 for copy in one two; do
   git clone -q "$repo" "$scratch/$copy"
   cmake -S "$scratch/$copy" -B "$scratch/$copy/build" -DCMAKE_BUILD_TYPE=Release \
         -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
   cmake --build "$scratch/$copy/build" -j 2 > /dev/null
+  cmake --build "$scratch/$copy/build" --target source_release > /dev/null
   (cd "$scratch/$copy/build" && cpack -G DEB > /dev/null)
+  if [ -n "$windows_build" ]; then
+    cmake -S "$scratch/$copy" -B "$scratch/$copy/windows" -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_TOOLCHAIN_FILE="$scratch/$copy/cmake/mingw-w64-x86_64.cmake" -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
+    cmake --build "$scratch/$copy/windows" -j 2 > /dev/null
+    (cd "$scratch/$copy/windows" && cpack -G ZIP > /dev/null)
+  fi
 done
-cmp "$scratch"/one/build/kordimalen_*.deb "$scratch"/two/build/kordimalen_*.deb
-checks=$((checks + 1))
+cmp "$scratch/one/build/kordimalen_${version}_amd64.deb" "$scratch/two/build/kordimalen_${version}_amd64.deb"
+source_release="kordimalen-$version.tar.gz"
+cmp "$scratch/one/build/$source_release" "$scratch/two/build/$source_release"
+pass
+
+# The source release holds the commit's files but CI's, and builds from itself
+# outside git: the README's two set-up commands pass in it.
+tar tzf "$scratch/one/build/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
+git -C "$repo" ls-files | grep -v -e '^\.ci/' -e '^\.gitignore$' | sort | diff - "$scratch/released" ||
+  fail "the source release holds other files than the commit's"
+mkdir "$scratch/unpacked"
+tar xzf "$scratch/one/build/$source_release" -C "$scratch/unpacked"
+(
+  cd "$scratch/unpacked/kordimalen-$version"
+  git rev-parse --git-dir > /dev/null 2>&1 && fail "the source release is unpacked inside git"
+  grep -E '^    cmake --preset default && cmake --build --preset default && (\(cd|ctest)' "$repo/README.md" |
+    while read -r command; do
+      bash -c "$command" > "$scratch/readme-command.log" 2>&1 ||
+        { tail -n 20 "$scratch/readme-command.log"; fail "in the source release: $command"; }
+    done
+)
+pass
 
 if [ -n "$windows_build" ]; then
-  (cd "$windows_build" && cpack -G ZIP > /dev/null)
-  zip=$(ls "$windows_build"/kordimalen-*-win64.zip)
+  cmp "$scratch/one/windows/kordimalen-$version-win64.zip" "$scratch/two/windows/kordimalen-$version-win64.zip"
+  pass
+  (cd "$windows_build" && rm -f ./*.zip && cpack -G ZIP > /dev/null)
+  zip="$windows_build/kordimalen-$version-win64.zip"
+  unzip -Z1 "$zip" | grep -v '/$' | sort > "$scratch/zip-files"
+  printf "kordimalen-$version-win64/%s\n" LICENSE README.md kordimalen.1 kordimalen.exe |
+    diff - "$scratch/zip-files" || fail "the .zip holds other files"
   (cd "$scratch" && unzip -q "$zip")
-  exe=$(ls "$scratch"/kordimalen-*-win64/kordimalen.exe)
+  exe="$scratch/kordimalen-$version-win64/kordimalen.exe"
   wine=${WINE64:-/usr/lib/wine/wine64}
   WINEDEBUG=-all converts "$exe" "$wine"
 
@@ -82,6 +162,6 @@ if [ -n "$windows_build" ]; then
   for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$scratch/loop/rec/$name"; done
   (cd "$scratch/loop" && printf '%s\r\n' "$loop_line" | WINEDEBUG=-all "$wine" cmd > /dev/null)
   for name in "${names[@]}"; do cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-rec/$name"; done
-  checks=$((checks + 1))
+  pass
 fi
 echo "packages: $checks passed, 0 failed"
