@@ -157,7 +157,7 @@ endif()
 if(GIT_FOUND AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
   set(source_release kordimalen-${PROJECT_VERSION})
   add_custom_target(source_release
-                    COMMAND ${GIT_EXECUTABLE} -C ${PROJECT_SOURCE_DIR} archive --format=tar.gz
+                    COMMAND ${GIT_EXECUTABLE} -C ${PROJECT_SOURCE_DIR} -c tar.umask=0022 archive --format=tar.gz
                             --prefix=${source_release}/ -o ${PROJECT_BINARY_DIR}/${source_release}.tar.gz
                             HEAD -- . ":(exclude).ci" ":(exclude).gitignore"
                     COMMENT "Source release of the last commit: ${source_release}.tar.gz"
