@@ -6,6 +6,7 @@
 # their changelogs.
 include(GNUInstallDirs)
 
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS doc/changelog LICENSE)
 file(STRINGS ${PROJECT_SOURCE_DIR}/doc/changelog changelog_lines)
 list(GET changelog_lines 0 newest_entry)
 string(REGEX MATCH "\\(([^)]*)\\)" _ "${newest_entry}")

@@ -104,10 +104,12 @@ struct NameCase {
     std::string output_link{};  // when set, the output name is a symbolic link to this file
 };
 
-// Folders in a name are made for the input and for the output.
-void make_folders(const ScratchDir& dir, const std::string& argument) {
+// Writes the input under the argument's name; folders in the name are made
+// for the input and for the output.
+void place_input(const ScratchDir& dir, const std::string& argument, const Bytes& input) {
     fs::create_directories((dir / argument).parent_path());
     fs::create_directories((dir / ("kordimalen-" + argument)).parent_path());
+    write_file(dir / argument, input);
 }
 
 class Names : public ::testing::TestWithParam<NameCase> {};
@@ -117,8 +119,7 @@ TEST_P(Names, AreUsedWholeAndGiveTheSameBytes) {
     const NameCase& c = GetParam();
     const Bytes input = small_recording();
     ScratchDir dir;
-    make_folders(dir, c.argument);
-    write_file(dir / c.argument, input);
+    place_input(dir, c.argument, input);
     std::string output = "kordimalen-" + c.argument;
     if (!c.output_link.empty()) {
         write_file(dir / c.output_link, {});
@@ -170,8 +171,7 @@ TEST_P(OutputThatIsTheInput, IsRefusedBeforeAnythingIsTruncated) {
     const LinkCase& c = GetParam();
     const Bytes input = small_recording();
     ScratchDir dir;
-    make_folders(dir, c.argument);
-    write_file(dir / c.argument, input);
+    place_input(dir, c.argument, input);
     if (c.symbolic) {
         fs::create_symlink(dir / c.argument, dir / ("kordimalen-" + c.argument));
     } else {
