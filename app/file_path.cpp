@@ -21,7 +21,7 @@
 // that they look at the file that fopen opens.
 std::optional<std::filesystem::path> file_path(const std::string& name) {
     const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    if (name.empty() || name.size() > INT_MAX) {
+    if (name.empty() || name.size() > static_cast<std::size_t>(INT_MAX)) {
         return std::nullopt;
     }
     const int size = static_cast<int>(name.size());
