@@ -8,21 +8,18 @@ include(GNUInstallDirs)
 
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS doc/changelog LICENSE)
 file(STRINGS ${PROJECT_SOURCE_DIR}/doc/changelog changelog_lines)
-list(GET changelog_lines 0 newest_entry)
-string(REGEX MATCH "\\(([^)]*)\\)" _ "${newest_entry}")
-set(KORDIMALEN_CHANGELOG_VERSION ${CMAKE_MATCH_1})
-if(NOT KORDIMALEN_CHANGELOG_VERSION STREQUAL PROJECT_VERSION)
-  message(WARNING "doc/changelog's newest entry is for version ${KORDIMALEN_CHANGELOG_VERSION}, "
-                  "the project is ${PROJECT_VERSION}: add an entry for this version.")
-endif()
 
-# Debian's changelog to the RPM's: each entry's header, items and trailer.
+# Debian's changelog to the RPM's: each entry's header, items and trailer. The
+# newest entry gives the version it is for and the release date.
 set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
 set(rpm_changelog "")
 set(items "")
 foreach(line IN LISTS changelog_lines)
   if(line MATCHES "^[a-z0-9]+ \\(([^)]*)\\)")
     set(entry_version ${CMAKE_MATCH_1})
+    if(NOT DEFINED changelog_version)
+      set(changelog_version ${entry_version})
+    endif()
   elseif(line MATCHES "^  \\* (.*)")
     string(APPEND items "- ${CMAKE_MATCH_1}\n")
   elseif(line MATCHES "^    (.*)")
@@ -42,6 +39,10 @@ foreach(line IN LISTS changelog_lines)
   endif()
 endforeach()
 file(WRITE ${PROJECT_BINARY_DIR}/rpm-changelog "${rpm_changelog}")
+if(NOT changelog_version STREQUAL PROJECT_VERSION)
+  message(WARNING "doc/changelog's newest entry is for version ${changelog_version}, "
+                  "the project is ${PROJECT_VERSION}: add an entry for this version.")
+endif()
 
 # The manual page carries the version and the release date.
 configure_file(${PROJECT_SOURCE_DIR}/doc/kordimalen.1.in ${PROJECT_BINARY_DIR}/kordimalen.1 @ONLY)
@@ -69,8 +70,7 @@ else()
     set(changelog ${PROJECT_SOURCE_DIR}/doc/changelog)
   endif()
   install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  # What each package keeps of the licence and the changelog, where its
-  # distributions look for them. Packages only: cmake --install skips them.
+
   # Debian's machine-readable copyright file, with the licence under its
   # Debian name.
   file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
@@ -84,6 +84,8 @@ else()
        "Files: *\n"
        "Copyright: 2026 the kordimalen developers\n"
        "License: Expat\n ${license}\n")
+  # What each package keeps of the licence and the changelog, where its
+  # distributions look for them. Packages only: cmake --install skips them.
   install(FILES ${PROJECT_BINARY_DIR}/copyright ${changelog}
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kordimalen COMPONENT deb EXCLUDE_FROM_ALL)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
@@ -109,7 +111,11 @@ set(CPACK_STRIP_FILES ON)
 # see cmake/cpack_project.cmake.in); without git, as in the source release,
 # the time stamp of the source files, which the release sets to the commit's.
 find_package(Git QUIET)
+set(in_git_checkout FALSE)
 if(GIT_FOUND AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
+  set(in_git_checkout TRUE)
+endif()
+if(in_git_checkout)
   execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
                   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
                   OUTPUT_VARIABLE KORDIMALEN_COMMIT_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
@@ -155,7 +161,7 @@ endif()
 # The source release, kordimalen-VERSION.tar.gz: the files of the last commit
 # that the build, the tests and the packages need, with the commit's time, in
 # git's own order, so that two makes of one commit give the same bytes.
-if(GIT_FOUND AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
+if(in_git_checkout)
   set(source_release kordimalen-${PROJECT_VERSION})
   add_custom_target(source_release
                     COMMAND ${GIT_EXECUTABLE} -C ${PROJECT_SOURCE_DIR} -c tar.umask=0022 archive --format=tar.gz
