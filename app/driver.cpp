@@ -4,19 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/system.hpp"
 #include "auxi/auxi_record.hpp"
 #include "wave/conversion.hpp"
+#include "wave/header_errors.hpp"
 
 namespace {
-
-// True when both names lead to one file (a hard or symbolic link): creating
-// the output would then empty the input before a byte of it was read.
-bool same_file(const std::string& input_name, const std::string& output_name) {
-    const auto input = file_path(input_name);
-    const auto output = file_path(output_name);
-    std::error_code error;
-    return input && output && std::filesystem::equivalent(*input, *output, error) && !error;
-}
 
 // What a name leads to; `none` when it leads nowhere or cannot be a path.
 std::filesystem::file_type file_type(const std::string& name) {
@@ -29,21 +22,19 @@ std::filesystem::file_type file_type(const std::string& name) {
 
 std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
 
-// Console lines: a console that cannot be written to has nowhere to report
-// that, so their results are dropped; the exit status still tells the outcome.
-
 int report_header_error(int code) {
-    (void)std::printf("Error in .wav file header [%d]", code);
+    const std::string line = "Error in .wav file header [" + std::to_string(code) + "]";
+    print_console(code == header_code::unknown_format_tag ? "Unknown wFormatTag." + line : line);
     return exit_failure;
 }
 
 int report_write_error() {
-    (void)std::fputs("\nERROR: Failed to write output file.\n", stdout);
+    print_console("\nERROR: Failed to write output file.\n");
     return exit_failure;
 }
 
 int report_read_error() {
-    (void)std::fputs("\nERROR: Failed to read input file.\n", stdout);
+    print_console("\nERROR: Failed to read input file.\n");
     return exit_failure;
 }
 
@@ -52,24 +43,25 @@ int run_conversion(int argc, char** argv) {
     auxi_set_defaults(record);
 
     if (argc != 2) {
-        (void)std::fputs("Give a single filename as argument to this program. (ex sim.wav)", stdout);
+        print_console("Give a single filename as argument to this program. (ex sim.wav)");
         return exit_failure;
     }
     const std::string input_name = argv[1];
     ConversionState state;
     state.output_name = build_output_name(input_name);
-    (void)std::printf("\n Convert %s to Kordimalen format (%s)\n\n", input_name.c_str(),
-                      state.output_name.c_str());
+    print_console("\n Convert " + input_name + " to Kordimalen format (" + state.output_name + ")\n\n");
 
-    state.input = std::fopen(input_name.c_str(), "rb");
+    state.input = open_file(input_name, "rb");
     // A folder opens for reading on POSIX systems, but it is not a recording.
     if (state.input == nullptr || file_type(input_name) == std::filesystem::file_type::directory) {
-        (void)std::printf("Could not open %s", input_name.c_str());
+        print_console("Could not open " + input_name);
         return exit_failure;
     }
-    if (same_file(input_name, state.output_name) ||
-        (state.output = std::fopen(state.output_name.c_str(), "wb")) == nullptr) {
-        (void)std::printf("Could not open %s\n", state.output_name.c_str());
+    // Nothing is opened for writing when that would destroy the input or
+    // write the console lines into the output.
+    if (output_is_input(state.input, input_name, state.output_name) || output_is_console(state.output_name) ||
+        (state.output = open_file(state.output_name, "wb")) == nullptr) {
+        print_console("Could not open " + state.output_name + "\n");
         return exit_failure;
     }
     state.output_is_regular_file = file_type(state.output_name) == std::filesystem::file_type::regular;

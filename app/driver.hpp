@@ -6,8 +6,6 @@
 // write failure).
 #pragma once
 
-#include <filesystem>
-#include <optional>
 #include <string>
 
 #include "wave/stream.hpp"
@@ -20,16 +18,12 @@ int run_conversion(int argc, char** argv);
 // "kordimalen-" in front of the whole argument, directory part included.
 std::string build_output_name(const std::string& argument);
 
-// The file that fopen opens for a name, for the std::filesystem queries: on
-// Windows the name is read in the code page fopen reads it in. None when the
-// name cannot be expressed as a path. Never throws.
-std::optional<std::filesystem::path> file_path(const std::string& name);
-
 // Prints what the user sees for the outcome of a conversion and returns the
 // exit status.
 int report_outcome(Outcome outcome, int header_error);
 
-// Print the failure line and return the exit status for it.
+// Print the failure line and return the exit status for it. Every console
+// line goes through print_console.
 int report_header_error(int code);
 int report_write_error();
 int report_read_error();

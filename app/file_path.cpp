@@ -1,17 +1,12 @@
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include "app/driver.hpp"
+#include "app/system.hpp"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 // fopen hands a name to the system in the code page of the file functions:
@@ -19,25 +14,43 @@
 // later; older Windows keep the local one (1252 in western Europe, where
 // "Bob’s.wav" holds the byte 0x92). The checks read the name the same way, so
 // that they look at the file that fopen opens.
-std::optional<std::filesystem::path> file_path(const std::string& name) {
+std::optional<std::wstring> widen_name(const std::string& text) {
     const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    if (name.empty() || name.size() > static_cast<std::size_t>(INT_MAX)) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
         return std::nullopt;
     }
-    const int size = static_cast<int>(name.size());
-    const int wide_size = MultiByteToWideChar(code_page, 0, name.data(), size, nullptr, 0);
+    const int size = static_cast<int>(text.size());
+    const int wide_size = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
     if (wide_size <= 0) {
         return std::nullopt;
     }
     try {
         std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
-        if (MultiByteToWideChar(code_page, 0, name.data(), size, wide.data(), wide_size) != wide_size) {
+        if (MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), wide_size) != wide_size) {
             return std::nullopt;
         }
-        return std::filesystem::path(wide);
+        return wide;
     } catch (...) {
         return std::nullopt;
     }
+}
+
+std::optional<std::filesystem::path> file_path(const std::string& name) {
+    try {
+        if (auto wide = widen_name(name)) {
+            return std::filesystem::path(std::move(*wide));
+        }
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+// The narrow fopen stops at 260 characters even where the system's long-path
+// setting is on; the wide one, with the manifest's longPathAware, does not.
+std::FILE* open_file(const std::string& name, const char* mode) {
+    const auto wide = widen_name(name);
+    const std::wstring wide_mode(mode, mode + std::char_traits<char>::length(mode));  // "rb", "wb"
+    return wide ? _wfopen(wide->c_str(), wide_mode.c_str()) : nullptr;
 }
 #else
 // POSIX file names are bytes, and a path holds them unchanged.
@@ -48,4 +61,6 @@ std::optional<std::filesystem::path> file_path(const std::string& name) {
         return std::nullopt;
     }
 }
+
+std::FILE* open_file(const std::string& name, const char* mode) { return std::fopen(name.c_str(), mode); }
 #endif

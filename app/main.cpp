@@ -16,6 +16,11 @@ int main(int argc, char** argv) {
     // without changing the exit status.
     (void)std::signal(SIGPIPE, SIG_IGN);
 #endif
+#ifdef SIGXFSZ
+    // Likewise a write past the file-size limit (ulimit -f): ignored, it fails
+    // with EFBIG and is a write failure like a full disk, with its line.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // The conversion throws nothing; a failed allocation in the standard
     // library is the one exception left, and it ends the run as a failure,
     // not as an abort.

@@ -2,8 +2,17 @@
 // status.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "program_runner.hpp"
 
@@ -143,6 +152,10 @@ std::vector<NameCase> name_cases() {
         {.name = "CyrillicGreek",
          .argument = "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87-\xCE\xBA\xCE\xBB\xCE\xB5\xCE\xB9\xCE\xB4\xCE\xAF.wav"},
         {.name = "FolderPart", .argument = "rec/sim.wav"},
+        // Past 300 characters as an absolute path, where Windows needs long paths.
+        {.name = "LongFolders",
+         .argument =
+             std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c') + "/sim.wav"},
     };
 #ifdef _WIN32
     cases.push_back(
@@ -157,50 +170,143 @@ std::vector<NameCase> name_cases() {
 INSTANTIATE_TEST_SUITE_P(CommandLine, Names, ::testing::ValuesIn(name_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+enum class Input { file, fifo, block_device, character_device };
+enum class Link { hard, symbolic, none };
+
 struct LinkCase {
     const char* name;
     std::string argument;
-    bool symbolic = false;
+    Link link = Link::hard;  // how the output name is made to lead to the input
     std::string printed = argument;
     const char* program = KORDIMALEN_EXE;
+    Input input = Input::file;
+    std::string console_file{};  // the shell's `>` (or `>>`) into the output
+    bool append = false;
 };
 
-class OutputThatIsTheInput : public ::testing::TestWithParam<LinkCase> {};
-
-TEST_P(OutputThatIsTheInput, IsRefusedBeforeAnythingIsTruncated) {
-    const LinkCase& c = GetParam();
-    const Bytes input = small_recording();
-    ScratchDir dir;
-    place_input(dir, c.argument, input);
-    if (c.symbolic) {
-        fs::create_symlink(dir / c.argument, dir / ("kordimalen-" + c.argument));
-    } else {
-        fs::create_hard_link(dir / c.argument, dir / ("kordimalen-" + c.argument));
+#ifndef _WIN32
+// A loop device over a file, detached again at the end of the test.
+struct LoopDevice {
+    std::string path;
+    explicit LoopDevice(const fs::path& file) {
+        std::FILE* losetup =
+            popen(("losetup --find --show '" + file.string() + "' 2>/dev/null").c_str(), "r");
+        char line[256] = "";
+        if (losetup != nullptr && std::fgets(line, sizeof line, losetup) != nullptr) path = line;
+        if (losetup != nullptr) pclose(losetup);
+        if (!path.empty()) path.pop_back();  // the newline
     }
-    const RunResult r = run_converter(dir, {c.argument}, {.program = c.program});
+    ~LoopDevice() {
+        if (!path.empty() && std::system(("losetup -d " + path).c_str()) != 0) ADD_FAILURE() << "losetup -d";
+    }
+};
+#endif
+
+// Names that lead to the input, and a console sent into the output, are
+// refused before anything is opened for writing: no recording, FIFO or device
+// is overwritten, and nothing waits for itself.
+class RefusedOutput : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(RefusedOutput, LeavesTheInputWhole) {
+    const LinkCase& c = GetParam();
+    Bytes input = small_recording();
+    input.resize(512);  // a whole sector, for the loop device
+    ScratchDir dir;
+    const fs::path input_path = dir / c.argument;
+    fs::path link_target = input_path;
+    std::thread fifo_writer;
+#ifndef _WIN32
+    std::optional<LoopDevice> loop;
+    if (c.input == Input::fifo) {
+        ASSERT_EQ(mkfifo(input_path.c_str(), 0600), 0);
+        std::signal(SIGPIPE, SIG_IGN);  // the program may close it unread
+        fifo_writer = std::thread([&] { write_file(input_path, input); });
+    } else if (c.input == Input::block_device) {
+        write_file(dir / "disk", input);
+        loop.emplace(dir / "disk");
+        struct stat device {};
+        if (loop->path.empty() || stat(loop->path.c_str(), &device) != 0 ||
+            mknod(input_path.c_str(), S_IFBLK | 0600, device.st_rdev) != 0)
+            GTEST_SKIP() << "no loop device (needs root and losetup)";
+        if (c.link == Link::symbolic)
+            link_target = loop->path;  // another node: another inode, the same device
+    } else if (c.input == Input::character_device) {
+        fs::create_symlink("/dev/zero", input_path);
+    }
+#endif
+    if (c.input == Input::file) place_input(dir, c.argument, input);
+    const fs::path output_path = dir / ("kordimalen-" + c.argument);
+    if (c.link == Link::symbolic) {
+        fs::create_symlink(link_target, output_path);
+    } else if (c.link == Link::hard) {
+        fs::create_hard_link(input_path, output_path);
+    }
+    const RunResult r = run_converter(
+        dir, {c.argument},
+        {.console_file = c.console_file, .append = c.append, .program = c.program, .seconds = 20});
+    if (fifo_writer.joinable()) fifo_writer.join();
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, banner(c.printed) + "Could not open kordimalen-" + c.printed + "\n");
-    EXPECT_BYTES_EQ(read_file(dir / c.argument), input);
+    if (c.input == Input::file || c.input == Input::block_device) {
+        EXPECT_BYTES_EQ(read_file(input_path), input);
+    }
 }
 
 std::vector<LinkCase> link_cases() {
-    std::vector<LinkCase> cases{{.name = "HardLink", .argument = "sim.wav"},
-                                {.name = "HardLinkWithFolderPart", .argument = "rec/sim.wav"}};
+    std::vector<LinkCase> cases{
+        {.name = "HardLink", .argument = "sim.wav"},
+        {.name = "HardLinkWithFolderPart", .argument = "rec/sim.wav"},
+        {.name = "ConsoleRedirectedIntoOutput",
+         .argument = "sim.wav",
+         .link = Link::none,
+         .console_file = "kordimalen-sim.wav"},
+        {.name = "ConsoleAppendedToOutput",
+         .argument = "sim.wav",
+         .link = Link::none,
+         .console_file = "kordimalen-sim.wav",
+         .append = true},
+    };
 #ifdef _WIN32
     cases.push_back({.name = "HardLinkInAnsiCodePage",
                      .argument = bobs,
                      .printed = bobs_in_1252,
                      .program = ansi_program});
 #else
-    cases.push_back({.name = "SymbolicLink",
-                     .argument = "sim.wav",
-                     .symbolic = true});  // needs extra privileges on Windows
+    // Symbolic links need extra privileges on Windows, which has no FIFOs or
+    // device names either.
+    cases.insert(
+        cases.end(),
+        {{.name = "SymbolicLink", .argument = "sim.wav", .link = Link::symbolic},
+         {.name = "FifoHardLink", .argument = "sim.wav", .input = Input::fifo},
+         {.name = "FifoSymbolicLink", .argument = "sim.wav", .link = Link::symbolic, .input = Input::fifo},
+         {.name = "BlockDeviceHardLink", .argument = "sim.wav", .input = Input::block_device},
+         {.name = "BlockDeviceOtherNode",
+          .argument = "sim.wav",
+          .link = Link::symbolic,
+          .input = Input::block_device},
+         {.name = "CharacterDeviceHardLink", .argument = "sim.wav", .input = Input::character_device},
+         {.name = "CharacterDeviceSymbolicLink",
+          .argument = "sim.wav",
+          .link = Link::symbolic,
+          .input = Input::character_device}});
 #endif
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLine, OutputThatIsTheInput, ::testing::ValuesIn(link_cases()),
+INSTANTIATE_TEST_SUITE_P(CommandLine, RefusedOutput, ::testing::ValuesIn(link_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A check-only run: the console and the output both on /dev/null.
+TEST(CommandLine, ConsoleAndOutputOnTheNullDeviceConvert) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no /dev/null on Windows";
+#else
+    ScratchDir dir;
+    write_file(dir / "sim.wav", small_recording());
+    fs::create_symlink("/dev/null", dir / "kordimalen-sim.wav");
+    EXPECT_EQ(run_converter(dir, {"sim.wav"}, {.console_file = "/dev/null"}).exit_code, 0);
+#endif
+}
 
 TEST(CommandLine, FullDiskIsAWriteFailureNotASuccess) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";

@@ -49,24 +49,35 @@ TEST(Pipe, WrappedFmtSizeCopiesALargePipeToItsEnd) {
     EXPECT_BYTES_EQ(read_file(dir / "kordimalen-live.wav"), input);
 }
 
+// From a file or from another FIFO.
 TEST(Pipe, OutputToAFifoIsNotSeekedAndKeepsTheRiffSize) {
     const Bytes input = recording(1 << 20);
-    ScratchDir dir;
-    write_file(dir / "sim.wav", input);
-    ASSERT_EQ(mkfifo((dir / "kordimalen-sim.wav").c_str(), 0600), 0);
-    Bytes received;
-    RunResult r;
-    {
-        std::thread reader([&] { received = read_file(dir / "kordimalen-sim.wav"); });
-        r = run_converter(dir, {"sim.wav"});
-        reader.join();
+    for (const bool input_fifo : {false, true}) {
+        ScratchDir dir;
+        if (input_fifo) {
+            ASSERT_EQ(mkfifo((dir / "sim.wav").c_str(), 0600), 0);
+        } else {
+            write_file(dir / "sim.wav", input);
+        }
+        ASSERT_EQ(mkfifo((dir / "kordimalen-sim.wav").c_str(), 0600), 0);
+        Bytes received;
+        RunResult r;
+        {
+            std::thread reader([&] { received = read_file(dir / "kordimalen-sim.wav"); });
+            std::thread writer([&] {
+                if (input_fifo) write_file(dir / "sim.wav", input);
+            });
+            r = run_converter(dir, {"sim.wav"});
+            writer.join();
+            reader.join();
+        }
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out, banner("sim.wav"));
+        Bytes expected = expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 6),  // 5 s
+                                         input.size() - (1 << 20) - 8);
+        std::copy(input.begin() + 4, input.begin() + 8, expected.begin() + 4);
+        EXPECT_BYTES_EQ(received, expected);
     }
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, banner("sim.wav"));
-    Bytes expected = expected_output(input, 36, auxi_chunk(433920000, 48000, 8, 1, 6),  // 5 s
-                                     input.size() - (1 << 20) - 8);
-    std::copy(input.begin() + 4, input.begin() + 8, expected.begin() + 4);
-    EXPECT_BYTES_EQ(received, expected);
 }
 
 // A reader that quits is a write failure like a full disk, not a kill by

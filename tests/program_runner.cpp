@@ -1,6 +1,7 @@
 #include "program_runner.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -74,7 +76,8 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     std::string command = "cd /d \"" + dir.path().string() + "\" && \"" + exe + "\"";
     for (const std::string& a : args)
         command += a.find('*') == std::string::npos ? " \"" + a + "\"" : " " + a;
-    command += " >\"" + out_path.string() + "\" 2>\"" + err_path.string() + "\"";
+    const fs::path console = options.console_file.empty() ? out_path : dir.path() / options.console_file;
+    command += (options.append ? " >>\"" : " >\"") + console.string() + "\" 2>\"" + err_path.string() + "\"";
     RunResult result;
     // 9009 is cmd.exe's "not recognized as a command": under Wine the launch
     // itself now and then fails so. The program never returns it, so another
@@ -84,7 +87,7 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
         result.exit_code = std::system(command.c_str());
         if (result.exit_code != command_not_found) break;
     }
-    result.raw_out = read_text(out_path);
+    result.raw_out = read_text(console);
     for (char c : result.raw_out) {
         if (c != '\r') result.out.push_back(c);
     }
@@ -96,8 +99,9 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
 }
 #else
 // Standard output and error come back through pipes, which a file size limit
-// does not touch.
-// Under an emulator the program is started through it, as the tests are.
+// does not touch. The program starts as a shell starts it: every signal at its
+// default and none blocked, whatever the test process does. Under an emulator
+// the program is started through it, as the tests are.
 RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& args,
                         const RunOptions& options) {
     int out_pipe[2];
@@ -105,15 +109,23 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
     // Closed before the fork, so that no process holds a reader.
     if (options.console_gone) close(out_pipe[0]);
+    const bool to_file = !options.console_file.empty();
+    const fs::path console = dir.path() / options.console_file;
     const pid_t child = fork();
     if (child == 0) {
-        if (dup2(out_pipe[1], 1) < 0 || dup2(err_pipe[1], 2) < 0 || chdir(dir.path().c_str()) != 0)
+        const int console_fd =
+            to_file ? open(console.c_str(), O_WRONLY | O_CREAT | (options.append ? O_APPEND : O_TRUNC), 0644)
+                    : out_pipe[1];
+        if (console_fd < 0 || dup2(console_fd, 1) < 0 || dup2(err_pipe[1], 2) < 0 ||
+            chdir(dir.path().c_str()) != 0)
             _exit(127);
         if (!options.console_gone) close(out_pipe[0]);
         close(err_pipe[0]);
-        signal(SIGPIPE, SIG_DFL);  // as a shell starts it, whatever the test process does
+        for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         if (options.file_size_limit != no_file_size_limit) {
-            signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
             const auto cap = static_cast<rlim_t>(options.file_size_limit);
             const rlimit limit{cap, cap};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
@@ -133,8 +145,12 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     RunResult result;
     pollfd fds[2] = {{options.console_gone ? -1 : out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
     for (int open_pipes = options.console_gone ? 1 : 2; open_pipes > 0;) {
-        if (poll(fds, 2, -1) < 0) continue;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) kill(child, SIGKILL);
+        if (poll(fds, 2, left.count() <= 0 ? -1 : static_cast<int>(left.count())) <= 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[4096];
@@ -151,6 +167,10 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     int status = 0;
     waitpid(child, &status, 0);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (to_file) {
+        const Bytes b = read_file(console);
+        result.out.assign(b.begin(), b.end());
+    }
     result.raw_out = result.out;
     return result;
 }

@@ -48,7 +48,14 @@ struct RunOptions {
     std::uint64_t file_size_limit = no_file_size_limit;
     // Standard output is a pipe whose reader has gone (POSIX only).
     bool console_gone = false;
+    // When set, standard output goes to this file (in `dir` unless absolute),
+    // as a shell's `>` or, with `append`, `>>` sends it; `out` is then what
+    // the file holds afterwards.
+    std::string console_file{};
+    bool append = false;
     const char* program = KORDIMALEN_EXE;
+    // A run still going then is killed, so that a hang fails its test (POSIX).
+    int seconds = 300;
 };
 
 // Runs the converter with these arguments (no program name) in `dir`.

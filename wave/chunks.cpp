@@ -1,15 +1,16 @@
 #include <cstring>
 
 #include "wave/conversion.hpp"
+#include "wave/header_errors.hpp"
 #include "wave/little_endian.hpp"
 
 namespace {
 
 // header_error values while walking: what the input ending at the next chunk
 // ID reports, by what came before it.
-constexpr int ended_after_fmt = 12;
-constexpr int ended_after_rcvr = 13;
-constexpr int ended_after_other = 25;
+constexpr int ended_after_fmt = header_code::three_bytes_not_pcm_or_ended_after_fmt;
+constexpr int ended_after_rcvr = header_code::four_bytes_not_float_or_rcvr_cut;
+constexpr int ended_after_other = header_code::chunk_cut_short;
 
 bool is_id(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
 
@@ -131,6 +132,13 @@ Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
     Outcome outcome = copy_wave_header(state, record);
     if (outcome == Outcome::success) {
         outcome = walk_chunks(state, record);
+    }
+    // A header error names where the input ended or which value failed its
+    // check. A read that failed with an I/O error (a failing disk, a stick
+    // pulled out, a network file system that dropped) is not the end of the
+    // input, wherever it happened.
+    if (outcome == Outcome::header_error && std::ferror(state.input) != 0) {
+        outcome = Outcome::read_failure;
     }
     // The output is closed here, so a full disk is a write failure and not a
     // quiet success or a quiet half-written header.

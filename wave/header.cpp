@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "wave/conversion.hpp"
+#include "wave/header_errors.hpp"
 #include "wave/little_endian.hpp"
 
 namespace {
@@ -27,40 +28,42 @@ Outcome header_error(ConversionState& state, int code) {
 // nBlockAlign / nChannels decides the sample width; each width is accepted
 // for exactly one format tag. Returns 0 when accepted, else the error code.
 int block_align_error(std::int16_t block_align, std::int16_t channels, std::uint16_t format) {
+    using namespace header_code;
     switch (block_align / channels) {
-        case 1: return format == format_pcm ? 0 : 10;
-        case 2: return format == format_pcm ? 0 : 11;
-        case 3: return format == format_pcm ? 0 : 12;
-        case 4: return format == format_ieee_float ? 0 : 13;
-        default: return 9;
+        case 1: return format == format_pcm ? 0 : one_byte_not_pcm;
+        case 2: return format == format_pcm ? 0 : two_bytes_not_pcm_or_fmt_cut;
+        case 3: return format == format_pcm ? 0 : three_bytes_not_pcm_or_ended_after_fmt;
+        case 4: return format == format_ieee_float ? 0 : four_bytes_not_float_or_rcvr_cut;
+        default: return bad_block_align;
     }
 }
 
 }  // namespace
 
 Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
+    using namespace header_code;
     std::uint8_t riff[4];
-    if (!read_field(state, riff, 4, 0)) return Outcome::header_error;
-    if (std::memcmp(riff, "RIFF", 4) != 0) return header_error(state, 1);
+    if (!read_field(state, riff, 4, empty_input)) return Outcome::header_error;
+    if (std::memcmp(riff, "RIFF", 4) != 0) return header_error(state, not_riff);
     if (!write_unit(state, riff, 4)) return Outcome::write_failure;
 
     std::uint8_t riff_size[4];
-    if (!read_field(state, riff_size, 4, 2)) return Outcome::header_error;
+    if (!read_field(state, riff_size, 4, not_wave)) return Outcome::header_error;
     state.riff_size = load_u32(riff_size);
     if (!write_unit(state, riff_size, 4)) return Outcome::write_failure;
 
     std::uint8_t wave[4];
-    if (!read_field(state, wave, 4, 2)) return Outcome::header_error;
-    if (std::memcmp(wave, "WAVE", 4) != 0) return header_error(state, 2);
+    if (!read_field(state, wave, 4, not_wave)) return Outcome::header_error;
+    if (std::memcmp(wave, "WAVE", 4) != 0) return header_error(state, not_wave);
     if (!write_unit(state, wave, 4)) return Outcome::write_failure;
 
     std::uint8_t fmt[4];
-    if (!read_field(state, fmt, 4, 3)) return Outcome::header_error;
-    if (std::memcmp(fmt, "fmt ", 4) != 0) return header_error(state, 3);
+    if (!read_field(state, fmt, 4, no_fmt_chunk)) return Outcome::header_error;
+    if (std::memcmp(fmt, "fmt ", 4) != 0) return header_error(state, no_fmt_chunk);
     if (!write_unit(state, fmt, 4)) return Outcome::write_failure;
 
     std::uint8_t fmt_size[4];
-    if (!read_field(state, fmt_size, 4, 4)) return Outcome::header_error;
+    if (!read_field(state, fmt_size, 4, no_fmt_size)) return Outcome::header_error;
     if (!write_unit(state, fmt_size, 4)) return Outcome::write_failure;
     state.fmt_size = load_u32(fmt_size);
     state.fmt_remaining = state.fmt_size;
@@ -68,30 +71,27 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
     std::uint8_t tag[2];
     const bool tag_read = read_unit(state, tag, 2);
     const std::uint16_t format = tag_read ? load_u16(tag) : 0;
-    if (format != format_pcm && format != format_ieee_float) {
-        (void)std::fputs("Unknown wFormatTag.", stdout);  // a console line, as the driver's
-        return header_error(state, 5);
-    }
+    if (format != format_pcm && format != format_ieee_float) return header_error(state, unknown_format_tag);
     if (!write_unit(state, tag, 2)) return Outcome::write_failure;
 
     std::uint8_t channels_field[2];
-    if (!read_field(state, channels_field, 2, 6)) return Outcome::header_error;
+    if (!read_field(state, channels_field, 2, bad_channel_count)) return Outcome::header_error;
     const auto channels = static_cast<std::int16_t>(load_u16(channels_field));
-    if (channels < 1 || channels > 2) return header_error(state, 6);
+    if (channels < 1 || channels > 2) return header_error(state, bad_channel_count);
     if (!write_unit(state, channels_field, 2)) return Outcome::write_failure;
 
     std::uint8_t rate[4];
-    if (!read_field(state, rate, 4, 7)) return Outcome::header_error;
+    if (!read_field(state, rate, 4, no_sample_rate)) return Outcome::header_error;
     record.sample_rate = load_u32(rate);
     if (!write_unit(state, rate, 4)) return Outcome::write_failure;
 
     std::uint8_t avg_rate[4];
-    if (!read_field(state, avg_rate, 4, 8)) return Outcome::header_error;
+    if (!read_field(state, avg_rate, 4, no_byte_rate)) return Outcome::header_error;
     state.avg_bytes_per_sec = load_u32(avg_rate);
     if (!write_unit(state, avg_rate, 4)) return Outcome::write_failure;
 
     std::uint8_t align_field[2];
-    if (!read_field(state, align_field, 2, 9)) return Outcome::header_error;
+    if (!read_field(state, align_field, 2, bad_block_align)) return Outcome::header_error;
     state.block_align = static_cast<std::int16_t>(load_u16(align_field));
     if (const int code = block_align_error(state.block_align, channels, format)) {
         return header_error(state, code);
@@ -105,7 +105,7 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
         case Transfer::done: break;
         case Transfer::write_failed: return Outcome::write_failure;
         case Transfer::input_ended:
-        case Transfer::input_error: return header_error(state, 11);
+        case Transfer::input_error: return header_error(state, two_bytes_not_pcm_or_fmt_cut);
     }
     state.fmt_remaining = 0;
     return Outcome::success;

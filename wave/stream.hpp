@@ -12,7 +12,7 @@ enum class Outcome {
     success,
     header_error,  // ConversionState::header_error names the check
     write_failure,
-    read_failure,  // an I/O error (not the end) while copying sample data
+    read_failure,  // an I/O error (not the end) anywhere in the input
 };
 
 struct ConversionState {

@@ -1,0 +1,42 @@
+// What the driver asks of the operating system beyond standard C++: names as
+// the system reads them, which file a name or a stream leads to, and the
+// console. Each platform's answer stands beside the others in one small file.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// The file that fopen would open for a name, for the std::filesystem queries:
+// on Windows the name is read in the code page fopen reads it in. None when
+// the name cannot be expressed as a path. Never throws.
+std::optional<std::filesystem::path> file_path(const std::string& name);
+
+#ifdef _WIN32
+// Text in the code page that fopen reads names in, as UTF-16. None when it
+// cannot be read so. Never throws.
+std::optional<std::wstring> widen_name(const std::string& text);
+#endif
+
+// fopen, with no length limit on Windows: the name goes to the system as the
+// path above, so folders past 260 characters open where long paths are on.
+std::FILE* open_file(const std::string& name, const char* mode);
+
+// True when the output name leads to the file the input stream was opened on
+// (the same file, FIFO or device, through a hard or symbolic link): creating
+// the output would empty or overwrite the recording, or wait for itself.
+bool output_is_input(std::FILE* input, const std::string& input_name, const std::string& output_name);
+
+// True when standard output is the file the output name leads to (a shell's
+// `> kordimalen-IN`): the console lines would be written over the recording.
+// A character device such as /dev/null takes both without harm.
+bool output_is_console(const std::string& output_name);
+
+// Writes a console line. Standard output that is a file or a pipe gets the
+// bytes as they are (names in the code page they arrived in); a Windows
+// console gets the text through its Unicode interface, so that every name is
+// shown as typed whatever the console's code page. A console that cannot be
+// written to has nowhere to report that, so the result is dropped; the exit
+// status still tells the outcome.
+void print_console(const std::string& text);
