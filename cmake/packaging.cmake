@@ -48,9 +48,11 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/doc/kordimalen.1.in ${PROJECT_BINARY_DIR}/kordimalen.1 @ONLY)
 
 if(WIN32)
-  # One folder with the program and its documents, to unzip and run.
+  # The program and the documents a Windows user opens with a double click,
+  # unzipped straight into the folder that goes on PATH.
   install(TARGETS kordimalen RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/kordimalen.1 DESTINATION .)
+  install(FILES README.md DESTINATION . RENAME README.txt)
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   install(TARGETS kordimalen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Manual pages and changelogs go compressed, with no name or time stamp in
@@ -129,6 +131,7 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack_project.cmake)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   set(CPACK_GENERATOR DEB RPM)
   set(prefix /usr)
@@ -170,9 +173,4 @@ if(in_git_checkout)
                     COMMENT "Source release of the last commit: ${source_release}.tar.gz"
                     VERBATIM)
 endif()
-# cpack's own source package holds whatever lies in the source folder; with
-# the build folders, .git and CI left out it holds the same files, but the
-# release is the target above.
-set(CPACK_SOURCE_GENERATOR TGZ)
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.gitignore$" "/\\\\.ci/" "/build/" "${PROJECT_BINARY_DIR}/")
 include(CPack)

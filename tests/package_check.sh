@@ -10,9 +10,11 @@
 # - two builds of the commit in two folders give the same .deb, .zip and
 #   source release; the source release, unpacked outside git, passes the
 #   README's two set-up commands;
-# - the Windows .zip holds the program, the licence, the README and the
-#   manual page, and its kordimalen.exe converts under Wine, also in the
-#   README's cmd.exe loop.
+# - the Windows .zip holds the program, the licence and the README, with no
+#   folder around them; its manifest declares UTF-8 names and long paths;
+#   unzipped where the README says and put on PATH by the README's line, it
+#   converts under Wine's cmd.exe from another folder and in the README's
+#   loop, and a console shows names as typed.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -105,14 +107,15 @@ converts "$scratch/rpm/usr/bin/kordimalen"
 # and source release.
 for copy in one two; do
   git clone -q "$repo" "$scratch/$copy"
-  cmake -S "$scratch/$copy" -B "$scratch/$copy/build" -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$scratch/$copy" -B "$scratch/$copy/build" -DCMAKE_BUILD_TYPE=Release -DKORDIMALEN_WARNINGS_AS_ERRORS=ON \
         -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
   cmake --build "$scratch/$copy/build" -j 2 > /dev/null
   cmake --build "$scratch/$copy/build" --target source_release > /dev/null
   (cd "$scratch/$copy/build" && cpack -G DEB > /dev/null)
   if [ -n "$windows_build" ]; then
     cmake -S "$scratch/$copy" -B "$scratch/$copy/windows" -DCMAKE_BUILD_TYPE=Release \
-          -DCMAKE_TOOLCHAIN_FILE="$scratch/$copy/cmake/mingw-w64-x86_64.cmake" -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
+          -DCMAKE_TOOLCHAIN_FILE="$scratch/$copy/cmake/mingw-w64-x86_64.cmake" -DKORDIMALEN_BUILD_TESTS=OFF \
+          -DKORDIMALEN_WARNINGS_AS_ERRORS=ON > /dev/null
     cmake --build "$scratch/$copy/windows" -j 2 > /dev/null
     (cd "$scratch/$copy/windows" && cpack -G ZIP > /dev/null)
   fi
@@ -145,23 +148,48 @@ if [ -n "$windows_build" ]; then
   pass
   (cd "$windows_build" && rm -f ./*.zip && cpack -G ZIP > /dev/null)
   zip="$windows_build/kordimalen-$version-win64.zip"
-  unzip -Z1 "$zip" | grep -v '/$' | sort > "$scratch/zip-files"
-  printf "kordimalen-$version-win64/%s\n" LICENSE README.md kordimalen.1 kordimalen.exe |
-    diff - "$scratch/zip-files" || fail "the .zip holds other files"
-  (cd "$scratch" && unzip -q "$zip")
-  exe="$scratch/kordimalen-$version-win64/kordimalen.exe"
-  wine=${WINE64:-/usr/lib/wine/wine64}
-  WINEDEBUG=-all converts "$exe" "$wine"
+  unzip -Z1 "$zip" | sort > "$scratch/zip-files"
+  printf '%s\n' LICENSE.txt README.txt kordimalen.exe | diff - "$scratch/zip-files" || fail "the .zip holds other files"
+  # The manifest declares UTF-8 names and long paths.
+  unzip -p "$zip" kordimalen.exe > "$scratch/kordimalen.exe"
+  for setting in '<activeCodePage [^>]*>UTF-8<' '<longPathAware [^>]*>true<'; do
+    grep -qa "$setting" "$scratch/kordimalen.exe" || fail "the program's manifest has no $setting"
+  done
+  pass
 
-  # The README's cmd.exe loop, typed at cmd's prompt, hands every name to the
-  # program unchanged: each copy is the sample's conversion.
+  # Unzipped into the folder the README names, which its PATH line puts on
+  # PATH: cmd.exe runs the program by its bare name from another folder, and
+  # the README's loop hands every name to it unchanged (each copy is the
+  # sample's conversion).
+  wine=${WINE64:-/usr/lib/wine/wine64}
+  export WINEDEBUG=-all
+  folder=$(grep -m 1 -o 'Unzip it to `C:\\[^`]*`' "$repo/README.md" | sed 's/.*`C:\\\(.*\)`/\1/')
+  path_line=$(grep -m 1 '^ *set PATH=' "$repo/README.md" | sed 's/^ *//')
   loop_line=$(grep -m 1 '^    for %f in' "$repo/README.md" | sed 's/^ *//')
+  [ -n "$folder" ] && [ -n "$path_line" ] && [ -n "$loop_line" ] || fail "the README names no folder, PATH line or loop"
+  installed="${WINEPREFIX:-$HOME/.wine}/drive_c/${folder//\\//}"
+  rm -rf "$installed" && mkdir -p "$installed" && unzip -q "$zip" -d "$installed"
+  trap 'rm -rf "$scratch" "$installed"' EXIT
+  converts "$installed/kordimalen.exe" "$wine"
   names=("жук.wav" "κλειδί.wav" "Bob’s.wav" 'a!b&c%d.wav' "with space.wav")
   mkdir -p "$scratch/loop/rec" "$scratch/loop/kordimalen-rec"
-  cp "$exe" "$scratch/loop/"
+  cp "$scratch/run/sim.wav" "$scratch/loop/"
   for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$scratch/loop/rec/$name"; done
-  (cd "$scratch/loop" && printf '%s\r\n' "$loop_line" | WINEDEBUG=-all "$wine" cmd > /dev/null)
+  # One line at the prompt: Wine's cmd.exe drops lines that follow in a pipe.
+  (cd "$scratch/loop" && printf '%s&%s&%s\r\n' "$path_line" "kordimalen sim.wav" "$loop_line" | "$wine" cmd > /dev/null)
+  cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-sim.wav" || fail "no conversion through PATH"
   for name in "${names[@]}"; do cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-rec/$name"; done
+  pass
+
+  # A console (a pseudo-terminal gives Wine's program one, in its default
+  # code page) shows the names as typed.
+  for name in "Müller.wav" "жук.wav" "Bob’s.wav"; do
+    cp "$scratch/run/sim.wav" "$scratch/loop/$name"
+    shown=$(cd "$scratch/loop" && script -qc "$(printf '%q ' "$wine" "$installed/kordimalen.exe" "$name")" /dev/null |
+              tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g')
+    grep -qF " Convert $name to Kordimalen format (kordimalen-$name)" <<< "$shown" ||
+      fail "the console shows $name as: $shown"
+  done
   pass
 fi
 echo "packages: $checks passed, 0 failed"
