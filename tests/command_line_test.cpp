@@ -253,7 +253,7 @@ TEST_P(RefusedOutput, LeavesTheInputWhole) {
 }
 
 std::vector<LinkCase> link_cases() {
-    std::vector<LinkCase> cases{
+    return {
         {.name = "HardLink", .argument = "sim.wav"},
         {.name = "HardLinkWithFolderPart", .argument = "rec/sim.wav"},
         {.name = "ConsoleRedirectedIntoOutput",
@@ -265,32 +265,29 @@ std::vector<LinkCase> link_cases() {
          .link = Link::none,
          .console_file = "kordimalen-sim.wav",
          .append = true},
-    };
 #ifdef _WIN32
-    cases.push_back({.name = "HardLinkInAnsiCodePage",
-                     .argument = bobs,
-                     .printed = bobs_in_1252,
-                     .program = ansi_program});
+        {.name = "HardLinkInAnsiCodePage",
+         .argument = bobs,
+         .printed = bobs_in_1252,
+         .program = ansi_program},
 #else
-    // Symbolic links need extra privileges on Windows, which has no FIFOs or
-    // device names either.
-    cases.insert(
-        cases.end(),
-        {{.name = "SymbolicLink", .argument = "sim.wav", .link = Link::symbolic},
-         {.name = "FifoHardLink", .argument = "sim.wav", .input = Input::fifo},
-         {.name = "FifoSymbolicLink", .argument = "sim.wav", .link = Link::symbolic, .input = Input::fifo},
-         {.name = "BlockDeviceHardLink", .argument = "sim.wav", .input = Input::block_device},
-         {.name = "BlockDeviceOtherNode",
-          .argument = "sim.wav",
-          .link = Link::symbolic,
-          .input = Input::block_device},
-         {.name = "CharacterDeviceHardLink", .argument = "sim.wav", .input = Input::character_device},
-         {.name = "CharacterDeviceSymbolicLink",
-          .argument = "sim.wav",
-          .link = Link::symbolic,
-          .input = Input::character_device}});
+        // Symbolic links need extra privileges on Windows, which has no FIFOs
+        // or device names either.
+        {.name = "SymbolicLink", .argument = "sim.wav", .link = Link::symbolic},
+        {.name = "FifoHardLink", .argument = "sim.wav", .input = Input::fifo},
+        {.name = "FifoSymbolicLink", .argument = "sim.wav", .link = Link::symbolic, .input = Input::fifo},
+        {.name = "BlockDeviceHardLink", .argument = "sim.wav", .input = Input::block_device},
+        {.name = "BlockDeviceOtherNode",
+         .argument = "sim.wav",
+         .link = Link::symbolic,
+         .input = Input::block_device},
+        {.name = "CharacterDeviceHardLink", .argument = "sim.wav", .input = Input::character_device},
+        {.name = "CharacterDeviceSymbolicLink",
+         .argument = "sim.wav",
+         .link = Link::symbolic,
+         .input = Input::character_device},
 #endif
-    return cases;
+    };
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, RefusedOutput, ::testing::ValuesIn(link_cases()),
