@@ -16,7 +16,7 @@ constexpr std::size_t fmt_end = 36;
 
 struct ChunkCase {
     const char* name;
-    Bytes between;  // everything between the "fmt " chunk and "data"
+    InputBytes between;  // everything between the "fmt " chunk and "data"
     std::uint32_t receiver;
 };
 
@@ -24,7 +24,8 @@ class ChunksBeforeData : public ::testing::TestWithParam<ChunkCase> {};
 
 TEST_P(ChunksBeforeData, AreDroppedAndSetTheReceiverFrequency) {
     const ChunkCase& c = GetParam();
-    const Bytes input = wave_file(Format{}, {c.between, chunk("data", Bytes{1, 2, 3, 4, 5, 6, 7, 8})});
+    const Bytes input =
+        wave_file(Format{}, {c.between.bytes(), chunk("data", Bytes{1, 2, 3, 4, 5, 6, 7, 8})});
     ScratchDir dir;
     EXPECT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
     EXPECT_BYTES_EQ(
@@ -65,18 +66,19 @@ INSTANTIATE_TEST_SUITE_P(
                                      chunk("LIST", Bytes(5, 'x')),
                                      {0}}),
                                 433920000},
-                      ChunkCase{"LargeSkippedChunk", chunk("JUNK", Bytes(3 << 20, 7)), 10000000}),
+                      ChunkCase{"LargeSkippedChunk", [] { return chunk("JUNK", Bytes(3 << 20, 7)); },
+                                10000000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DataCase {
     const char* name;
-    Bytes after_data_size;  // every byte after the data chunk's size field
+    InputBytes after_data_size;  // every byte after the data chunk's size field
 };
 
 class AfterDataSize : public ::testing::TestWithParam<DataCase> {};
 
 TEST_P(AfterDataSize, EveryByteIsCopied) {
-    const Bytes& rest = GetParam().after_data_size;
+    const Bytes rest = GetParam().after_data_size.bytes();
     const Bytes input = cat({wave_file(Format{}, {chunk("rcvr", le32(5))}), text("data"), le32(12), rest});
     ScratchDir dir;
     EXPECT_TRUE(succeeded(convert_file(dir, "sim.wav", input), "sim.wav"));
@@ -100,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                                Bytes{'\n', '\r', '\n', 0x1A, '\r', 0, '\n', 0x1A, 0x1A}},
                       DataCase{"ChunksAfterDataAreSamples",
                                cat({counting(12), chunk("rcvr", le32(9)), chunk("LIST", Bytes(3, 1))})},
-                      DataCase{"SeveralBlocks", counting((5 << 20) + 3)}),
+                      DataCase{"SeveralBlocks", [] { return counting((5 << 20) + 3); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StopCase {

@@ -199,7 +199,7 @@ constexpr std::size_t before_fmt_tail = 20 + 14;
 
 struct OutputFaultCase {
     const char* name;
-    Bytes input;
+    InputBytes input;
     Fault fault;
     std::vector<std::size_t> rooms;  // output bytes at which the output fails
     std::size_t step = 0;            // and, when not 0, every step bytes and at the last byte
@@ -213,7 +213,8 @@ class OutputFault : public ::testing::TestWithParam<OutputFaultCase> {};
 
 TEST_P(OutputFault, IsAWriteFailureThatKeepsOnlyWhatWentBeforeIt) {
     const OutputFaultCase& c = GetParam();
-    const PassResult whole = convert(c.input, {});
+    const Bytes input = c.input.bytes();
+    const PassResult whole = convert(input, {});
     ASSERT_NE(whole.outcome, Outcome::write_failure);
     std::vector<std::size_t> rooms = c.rooms;
     for (std::size_t room = 0; c.step != 0 && room < whole.output.size(); room += c.step)
@@ -224,15 +225,15 @@ TEST_P(OutputFault, IsAWriteFailureThatKeepsOnlyWhatWentBeforeIt) {
         Faults faults{.output = c.fault};
         faults.filler = c.at_buffer_edge ? stream_buffer - room : 0;
         faults.room = c.at_buffer_edge ? stream_buffer - 1 : room;
-        const PassResult run = convert(c.input, faults);
+        const PassResult run = convert(input, faults);
         EXPECT_EQ(run.outcome, Outcome::write_failure);
         if (c.fault == Fault::seek) {
-            EXPECT_BYTES_EQ(run.output, uncorrected(whole.output, c.input));
+            EXPECT_BYTES_EQ(run.output, uncorrected(whole.output, input));
         } else if (c.fault == Fault::close) {
             EXPECT_BYTES_EQ(run.output, whole.output);
         } else {
             ASSERT_LE(run.failed_at, faults.room);
-            const Bytes stream = cat({Bytes(faults.filler, 0xEE), uncorrected(whole.output, c.input)});
+            const Bytes stream = cat({Bytes(faults.filler, 0xEE), uncorrected(whole.output, input)});
             EXPECT_BYTES_EQ(run.output, slice(stream, 0, run.failed_at));
         }
         EXPECT_EQ(report(run), std::make_pair(write_failure_line, 1));
@@ -246,20 +247,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OutputFaultCase{"DiskFullAtEveryByte", recording(41), Fault::disk_full, {}, 1},
         OutputFaultCase{"EveryUnitFailingOnce", recording(41), Fault::once, {}, 1, true},
-        OutputFaultCase{"DiskFullInALargeSampleCopy", recording(large), Fault::disk_full, {}, 65521},
-        OutputFaultCase{"OnceInALargeSampleCopy", recording(large), Fault::once, {}, 65521},
+        OutputFaultCase{
+            "DiskFullInALargeSampleCopy", [] { return recording(large); }, Fault::disk_full, {}, 65521},
+        OutputFaultCase{"OnceInALargeSampleCopy", [] { return recording(large); }, Fault::once, {}, 65521},
         // A fmt tail larger than the stream buffer, sized so that the buffer
         // runs full inside "auxi", the data ID or the data size.
         OutputFaultCase{"OnceInAuxi",
-                        recording(41, stream_buffer - before_fmt_tail - 40),
+                        [] { return recording(41, stream_buffer - before_fmt_tail - 40); },
                         Fault::once,
                         {stream_buffer - 20}},
         OutputFaultCase{"OnceInDataId",
-                        recording(41, stream_buffer - before_fmt_tail - 76 - 2),
+                        [] { return recording(41, stream_buffer - before_fmt_tail - 76 - 2); },
                         Fault::once,
                         {stream_buffer - 1}},
         OutputFaultCase{"OnceInDataSize",
-                        recording(41, stream_buffer - before_fmt_tail - 76 - 4 - 2),
+                        [] { return recording(41, stream_buffer - before_fmt_tail - 76 - 4 - 2); },
                         Fault::once,
                         {stream_buffer - 1}},
         OutputFaultCase{"SeekingBackFails", recording(41), Fault::seek, {0}},

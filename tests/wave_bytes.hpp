@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <ostream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -15,6 +17,21 @@ inline Bytes le32(std::uint32_t v) {
     return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
 }
 inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// A table's input: bytes given in the table, or, for inputs of megabytes, a
+// function that makes them when the test runs. Every test runs in a process of
+// its own, which builds all the tables first: under a sanitizer or an
+// emulator, megabytes built there for every test cost minutes.
+struct InputBytes {
+    Bytes given{};
+    Bytes (*make)() = nullptr;
+    InputBytes() = default;
+    InputBytes(Bytes bytes) : given(std::move(bytes)) {}  // NOLINT: implicit, as a table's Bytes
+    template <class Make>
+    requires std::is_convertible_v<Make, Bytes (*)()> InputBytes(Make maker)
+        : make(maker) {}  // NOLINT: implicit, from a lambda
+    Bytes bytes() const { return make != nullptr ? make() : given; }
+};
 
 inline Bytes cat(std::initializer_list<Bytes> parts) {
     Bytes out;
