@@ -33,6 +33,10 @@ fail() {
 }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
+# Packages carry the commit time that configuring reads: configured again, a
+# build folder made at an earlier commit carries this one's.
+cmake "$linux_build" > /dev/null
+[ -z "$windows_build" ] || cmake "$windows_build" > /dev/null
 
 converts() {  # converts() PROGRAM [RUNNER]: converts a fresh sample in $scratch/run
   rm -rf "$scratch/run" && mkdir "$scratch/run"
