@@ -38,12 +38,13 @@ bool write_to_console(const std::string& text) {
 }
 
 }  // namespace
+#endif
 
 void print_console(const std::string& text) {
-    if (!write_to_console(text)) {
-        (void)std::printf("%s", text.c_str());
+#ifdef _WIN32
+    if (write_to_console(text)) {
+        return;
     }
-}
-#else
-void print_console(const std::string& text) { (void)std::printf("%s", text.c_str()); }
 #endif
+    (void)std::printf("%s", text.c_str());
+}
