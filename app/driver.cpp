@@ -23,18 +23,19 @@ std::filesystem::file_type file_type(const std::string& name) {
 std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
 
 int report_header_error(int code) {
-    const std::string line = "Error in .wav file header [" + std::to_string(code) + "]";
-    print_console(code == header_code::unknown_format_tag ? "Unknown wFormatTag." + line : line);
+    const std::string number = std::to_string(code);
+    print_console({code == header_code::unknown_format_tag ? "Unknown wFormatTag." : "",
+                   "Error in .wav file header [", number, "]"});
     return exit_failure;
 }
 
 int report_write_error() {
-    print_console("\nERROR: Failed to write output file.\n");
+    print_console({"\nERROR: Failed to write output file.\n"});
     return exit_failure;
 }
 
 int report_read_error() {
-    print_console("\nERROR: Failed to read input file.\n");
+    print_console({"\nERROR: Failed to read input file.\n"});
     return exit_failure;
 }
 
@@ -43,25 +44,26 @@ int run_conversion(int argc, char** argv) {
     auxi_set_defaults(record);
 
     if (argc != 2) {
-        print_console("Give a single filename as argument to this program. (ex sim.wav)");
+        print_console({"Give a single filename as argument to this program. (ex sim.wav)"});
         return exit_failure;
     }
     const std::string input_name = argv[1];
     ConversionState state;
     state.output_name = build_output_name(input_name);
-    print_console("\n Convert " + input_name + " to Kordimalen format (" + state.output_name + ")\n\n");
+    print_console({"\n Convert ", given_name(input_name), " to Kordimalen format (",
+                   given_name(state.output_name), ")\n\n"});
 
     state.input = open_file(input_name, "rb");
     // A folder opens for reading on POSIX systems, but it is not a recording.
     if (state.input == nullptr || file_type(input_name) == std::filesystem::file_type::directory) {
-        print_console("Could not open " + input_name);
+        print_console({"Could not open ", given_name(input_name)});
         return exit_failure;
     }
     // Nothing is opened for writing when that would destroy the input or
     // write the console lines into the output.
     if (output_is_input(state.input, input_name, state.output_name) || output_is_console(state.output_name) ||
         (state.output = open_file(state.output_name, "wb")) == nullptr) {
-        print_console("Could not open " + state.output_name + "\n");
+        print_console({"Could not open ", given_name(state.output_name), "\n"});
         return exit_failure;
     }
     state.output_is_regular_file = file_type(state.output_name) == std::filesystem::file_type::regular;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/system.hpp"
 
@@ -14,7 +15,7 @@
 // later; older Windows keep the local one (1252 in western Europe, where
 // "Bob’s.wav" holds the byte 0x92). The checks read the name the same way, so
 // that they look at the file that fopen opens.
-std::optional<std::wstring> widen_name(const std::string& text) {
+std::optional<std::wstring> widen_name(std::string_view text) {
     const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
     if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
         return std::nullopt;

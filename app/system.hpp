@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The file that fopen would open for a name, for the std::filesystem queries:
 // on Windows the name is read in the code page fopen reads it in. None when
@@ -16,7 +18,7 @@ std::optional<std::filesystem::path> file_path(const std::string& name);
 #ifdef _WIN32
 // Text in the code page that fopen reads names in, as UTF-16. None when it
 // cannot be read so. Never throws.
-std::optional<std::wstring> widen_name(const std::string& text);
+std::optional<std::wstring> widen_name(std::string_view text);
 #endif
 
 // fopen, with no length limit on Windows: the name goes to the system as the
@@ -33,10 +35,27 @@ bool output_is_input(std::FILE* input, const std::string& input_name, const std:
 // A character device such as /dev/null takes both without harm.
 bool output_is_console(const std::string& output_name);
 
+// A piece of a console line: the program's own text, or a name as the user
+// gave it.
+struct ConsoleText {
+    // Implicit, so that a line is written as a list of its literals and names.
+    // cppcheck-suppress noExplicitConstructor
+    ConsoleText(const char* own) : text(own) {}
+    // cppcheck-suppress noExplicitConstructor
+    ConsoleText(const std::string& own) : text(own) {}
+    ConsoleText(std::string_view piece, bool name) : text(piece), is_name(name) {}
+    std::string_view text;
+    bool is_name = false;
+};
+
+inline ConsoleText given_name(std::string_view name) { return {name, true}; }
+
 // Writes a console line. Standard output that is a file or a pipe gets the
 // bytes as they are (names in the code page they arrived in); a Windows
 // console gets the text through its Unicode interface, so that every name is
-// shown as typed whatever the console's code page. A console that cannot be
-// written to has nowhere to report that, so the result is dropped; the exit
-// status still tells the outcome.
-void print_console(const std::string& text);
+// shown as typed whatever the console's code page. On a terminal or console
+// the control characters of a name (C0, DEL, C1) are shown as \xHH, so that a
+// name cannot retitle, clear or talk back through the user's terminal. A
+// console that cannot be written to has nowhere to report that, so the result
+// is dropped; the exit status still tells the outcome.
+void print_console(std::initializer_list<ConsoleText> line);

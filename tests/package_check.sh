@@ -14,7 +14,8 @@
 #   folder around them; its manifest declares UTF-8 names and long paths;
 #   unzipped where the README says and put on PATH by the README's line, it
 #   converts under Wine's cmd.exe from another folder and in the README's
-#   loop, and a console shows names as typed.
+#   loop, and a console shows names as typed, their control characters
+#   escaped.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -185,14 +186,22 @@ if [ -n "$windows_build" ]; then
   pass
 
   # A console (a pseudo-terminal gives Wine's program one, in its default
-  # code page) shows the names as typed.
+  # code page) shows the names as typed, and a name's control characters
+  # (ESC and BEL, U+009B) as \xHH, with no raw control left; the program as
+  # older Windows run it (names in code page 1252) shows ’, 0x92 there, as it is.
+  console_shows() {  # console_shows PROGRAM NAME SHOWN
+    shown=$(cd "$scratch/loop" && script -qc "$(printf '%q ' "$wine" "$1" "$2")" /dev/null |
+              tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g')
+    grep -qF " Convert $3 to Kordimalen format (kordimalen-$3)" <<< "$shown" &&
+      ! LC_ALL=C grep -qE $'[[:cntrl:]]|\xc2[\x80-\x9f]' <<< "$shown" || fail "the console shows $2 as: $shown"
+  }
   for name in "Müller.wav" "жук.wav" "Bob’s.wav"; do
     cp "$scratch/run/sim.wav" "$scratch/loop/$name"
-    shown=$(cd "$scratch/loop" && script -qc "$(printf '%q ' "$wine" "$installed/kordimalen.exe" "$name")" /dev/null |
-              tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g')
-    grep -qF " Convert $name to Kordimalen format (kordimalen-$name)" <<< "$shown" ||
-      fail "the console shows $name as: $shown"
+    console_shows "$installed/kordimalen.exe" "$name" "$name"
   done
+  console_shows "$installed/kordimalen.exe" $'e\e]0;x\a.wav' 'e\x1B]0;x\x07.wav'
+  console_shows "$installed/kordimalen.exe" $'c\xc2\x9b1m.wav' 'c\x9B1m.wav'
+  console_shows "$windows_build/tests/kordimalen_ansi.exe" "Bob’s.wav" "Bob’s.wav"
   pass
 fi
 echo "packages: $checks passed, 0 failed"

@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -111,6 +112,21 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     if (options.console_gone) close(out_pipe[0]);
     const bool to_file = !options.console_file.empty();
     const fs::path console = dir.path() / options.console_file;
+    // A console user's standard output: a pseudo-terminal in place of the
+    // pipe, with no output processing (no CR put before a newline), so that
+    // its other side reads the bytes as the program wrote them.
+    if (options.terminal) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        termios mode{};
+        out_pipe[0] = posix_openpt(O_RDWR | O_NOCTTY);
+        if (out_pipe[0] < 0 || grantpt(out_pipe[0]) != 0 || unlockpt(out_pipe[0]) != 0 ||
+            (out_pipe[1] = open(ptsname(out_pipe[0]), O_RDWR | O_NOCTTY)) < 0 ||
+            tcgetattr(out_pipe[1], &mode) != 0)
+            throw std::runtime_error("pseudo-terminal");
+        mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        if (tcsetattr(out_pipe[1], TCSANOW, &mode) != 0) throw std::runtime_error("pseudo-terminal");
+    }
     const pid_t child = fork();
     if (child == 0) {
         const int console_fd =

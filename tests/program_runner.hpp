@@ -53,6 +53,9 @@ struct RunOptions {
     // the file holds afterwards.
     std::string console_file{};
     bool append = false;
+    // Standard output is a pseudo-terminal, as a console user's is, that
+    // passes the bytes on unchanged (POSIX only).
+    bool terminal = false;
     const char* program = KORDIMALEN_EXE;
     // A run still going then is killed, so that a hang fails its test (POSIX).
     int seconds = 300;
