@@ -77,6 +77,26 @@ MUTATIONS = [
      "std::uint32_t{record.sample_rate} *"),
     ("last hour held", "auxi/auxi_record.cpp", "if (hours > largest_hour) {",
      "if (total > largest_hour * seconds_per_hour) {"),
+    ("console text as a printf format", "app/console.cpp", 'std::printf("%s", bytes.c_str())',
+     "std::printf(bytes.c_str())"),
+    ("names raw on a terminal", "app/console.cpp", "if (terminal && piece.is_name) {", "if (false) {"),
+    ("names escaped when piped", "app/console.cpp", "const bool terminal = output_is_terminal();",
+     "const bool terminal = true;"),
+    ("UTF-8 letters escaped byte by byte", "app/console.cpp", "if (is_control(code)) {",
+     "if (is_control(static_cast<unsigned char>(name[i]))) {"),
+    ("lone C1 bytes passed", "app/console.cpp", "if (length <= 1 || text.size() < length) return {lead, 1};",
+     "if (length <= 1 || text.size() < length) return {lead < 0x80 ? lead : 'x', 1};"),
+    ("console asked without following links", "app/same_file.cpp",
+     "stat(output_name.c_str(), &named) == 0 &&\n           !S_ISCHR", "lstat(output_name.c_str(), &named) == 0 &&\n !S_ISCHR"),
+    ("only block devices compared by number", "app/same_file.cpp",
+     "const bool character_devices = S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode);", "const bool character_devices = false;"),
+    ("any two device nodes compared by number", "app/same_file.cpp", "(block_devices || character_devices) &&",
+     "(block_devices || character_devices || ((S_ISBLK(a.st_mode) || S_ISCHR(a.st_mode)) && "
+     "(S_ISBLK(b.st_mode) || S_ISCHR(b.st_mode)))) &&"),
+    ("inode compared without the device", "app/same_file.cpp", "a.st_dev == b.st_dev && a.st_ino == b.st_ino",
+     "a.st_ino == b.st_ino"),
+    ("names normalised lexically", "app/file_path.cpp", "return std::filesystem::path(name);",
+     "return std::filesystem::path(name).lexically_normal();"),
 ]
 header = open(os.path.join(ROOT, "wave/header.cpp")).read()
 for unit, size in re.findall(r"if \(!write_unit\(state, (\w+), (\d)\)\) return Outcome::write_failure;", header):

@@ -5,13 +5,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #endif
 
 #include "program_runner.hpp"
@@ -54,7 +57,15 @@ INSTANTIATE_TEST_SUITE_P(Arguments, WrongArgumentCount,
 // A folder opens for reading on POSIX systems, but it is no more a recording
 // than a missing file is.
 TEST(CommandLine, InputThatCannotBeOpenedCreatesNoOutputAndLeavesAnOldOneAlone) {
-    for (const std::string name : {"missing.wav", "folder", "link-to-folder"}) {
+    // Each name with the way a terminal shows it.
+    const std::vector<std::pair<std::string, std::string>> names{
+        {"missing.wav", "missing.wav"},          {"folder", "folder"},
+        {"link-to-folder", "link-to-folder"},    {"50%x %s%n.wav", "50%x %s%n.wav"},
+#ifndef _WIN32
+        {"gone\x1B[2J.wav", "gone\\x1B[2J.wav"},
+#endif
+    };
+    for (const auto& [name, shown] : names) {
 #ifdef _WIN32
         if (name == "link-to-folder") continue;  // symbolic links need extra privileges on Windows
 #endif
@@ -73,6 +84,10 @@ TEST(CommandLine, InputThatCannotBeOpenedCreatesNoOutputAndLeavesAnOldOneAlone) 
         fs::remove(dir / ("kordimalen-" + name));
         EXPECT_EQ(run_converter(dir, {name}).out, banner(name) + "Could not open " + name);
         EXPECT_FALSE(fs::exists(dir / ("kordimalen-" + name)));
+#ifndef _WIN32
+        EXPECT_EQ(run_converter(dir, {name}, {.terminal = true}).out,
+                  banner(shown) + "Could not open " + shown);
+#endif
     }
 }
 
@@ -109,9 +124,36 @@ struct NameCase {
     const char* name;
     std::string argument;  // as typed, UTF-8
     std::string printed = argument;
+    std::string on_terminal = printed;  // as a terminal shows it (POSIX)
     const char* program = KORDIMALEN_EXE;
     std::string output_link{};  // when set, the output name is a symbolic link to this file
+    // Made first (POSIX): folders, each a small tmpfs of its own when `tmpfs`
+    // is set (needs root), then symbolic links (name, target) to folders.
+    std::vector<std::string> folders{};
+    bool tmpfs = false;
+    std::vector<std::pair<std::string, std::string>> links{};
 };
+
+#ifndef _WIN32
+// A small tmpfs mounted on a folder, unmounted at the end of the test.
+struct Tmpfs {
+    std::string folder;
+    bool mounted;
+    explicit Tmpfs(const fs::path& path)
+        : folder(path),
+          mounted(std::system(("mount -t tmpfs -o size=1m tmpfs '" + folder + "' 2>/dev/null").c_str()) ==
+                  0) {}
+    ~Tmpfs() {
+        if (mounted && std::system(("umount '" + folder + "'").c_str()) != 0)
+            ADD_FAILURE() << "umount " << folder;
+    }
+};
+
+ino_t inode(const fs::path& path) {
+    struct stat file {};
+    return stat(path.c_str(), &file) == 0 ? file.st_ino : 0;
+}
+#endif
 
 // Writes the input under the argument's name; folders in the name are made
 // for the input and for the output.
@@ -128,15 +170,36 @@ TEST_P(Names, AreUsedWholeAndGiveTheSameBytes) {
     const NameCase& c = GetParam();
     const Bytes input = small_recording();
     ScratchDir dir;
+#ifndef _WIN32
+    std::deque<Tmpfs> mounts;
+    for (const std::string& folder : c.folders) {
+        fs::create_directories(dir / folder);
+        if (c.tmpfs && !mounts.emplace_back(dir / folder).mounted)
+            GTEST_SKIP() << "cannot mount a tmpfs (needs root)";
+    }
+    for (const auto& [link, target] : c.links) fs::create_directory_symlink(target, dir / link);
+#endif
     place_input(dir, c.argument, input);
     std::string output = "kordimalen-" + c.argument;
+#ifndef _WIN32
+    if (c.tmpfs) {
+        write_file(dir / output, {});  // like the input, the first file of its file system
+        if (inode(dir / output) != inode(dir / c.argument))
+            GTEST_SKIP() << "the two file systems gave their first files different inode numbers";
+    }
+#endif
     if (!c.output_link.empty()) {
         write_file(dir / c.output_link, {});
         fs::create_symlink(c.output_link, dir / output);
         output = c.output_link;
     }
+    const Bytes expected = expected_output(input, 36, auxi_chunk(7, 48000, 8, 1, 1), 48);
     EXPECT_TRUE(succeeded(run_converter(dir, {c.argument}, {.program = c.program}), c.printed));
-    EXPECT_BYTES_EQ(read_file(dir / output), expected_output(input, 36, auxi_chunk(7, 48000, 8, 1, 1), 48));
+    EXPECT_BYTES_EQ(read_file(dir / output), expected);
+#ifndef _WIN32
+    EXPECT_TRUE(succeeded(run_converter(dir, {c.argument}, {.terminal = true}), c.on_terminal));
+    EXPECT_BYTES_EQ(read_file(dir / output), expected);
+#endif
 }
 
 std::vector<NameCase> name_cases() {
@@ -152,6 +215,9 @@ std::vector<NameCase> name_cases() {
         {.name = "CyrillicGreek",
          .argument = "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87-\xCE\xBA\xCE\xBB\xCE\xB5\xCE\xB9\xCE\xB4\xCE\xAF.wav"},
         {.name = "FolderPart", .argument = "rec/sim.wav"},
+        // Shown as typed on a terminal too: ’ is E2 80 99, and % no format.
+        {.name = "CyrillicQuoteAndPercent",
+         .argument = "\xD0\xB6\xD1\x83\xD0\xBA Bob\xE2\x80\x99s 50%x %s%n.wav"},
         // Past 300 characters as an absolute path, where Windows needs long paths.
         {.name = "LongFolders",
          .argument =
@@ -161,8 +227,41 @@ std::vector<NameCase> name_cases() {
     cases.push_back(
         {.name = "AnsiCodePage", .argument = bobs, .printed = bobs_in_1252, .program = ansi_program});
 #else
-    cases.push_back(
-        {.name = "OutputIsASymbolicLinkToAFile", .argument = "sim.wav", .output_link = "elsewhere.wav"});
+    // Windows names cannot hold C0 controls.
+    cases.insert(
+        cases.end(),
+        {
+            {.name = "OutputIsASymbolicLinkToAFile", .argument = "sim.wav", .output_link = "elsewhere.wav"},
+            // One inode number on two file systems: two files.
+            {.name = "SameInodeNumberOnTwoFileSystems",
+             .argument = "m/sim.wav",
+             .folders = {"m", "kordimalen-m"},
+             .tmpfs = true},
+            // The `..` is taken where the link leads, as fopen takes it: the
+            // input is d/sim.wav, the output e/sim.wav, whatever ./sim.wav is.
+            {.name = "DotDotAfterALink",
+             .argument = "link/../sim.wav",
+             .folders = {"d/sub", "e/sub"},
+             .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
+            {.name = "DotDotAfterALinkBesideAFolderOfTheName",
+             .argument = "link/../sim.wav",
+             .folders = {"d/sub", "e/sub", "sim.wav"},
+             .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
+            {.name = "EscapeAndBell",
+             .argument = "evil\x1B]0;pwned\x07\x1B[2J.wav",
+             .on_terminal = "evil\\x1B]0;pwned\\x07\\x1B[2J.wav"},
+            {.name = "ReturnTabNewlineDelete",
+             .argument = "a\rb\tc\nd\x7F.wav",
+             .on_terminal = "a\\x0Db\\x09c\\x0Ad\\x7F.wav"},
+            {.name = "C1ControlInUtf8",
+             .argument = "c1\xC2\x9B"
+                         "31m.wav",
+             .on_terminal = "c1\\xC2\\x9B31m.wav"},
+            {.name = "LoneC1Byte",
+             .argument = "lone\x9B"
+                         "31m.wav",
+             .on_terminal = "lone\\x9B31m.wav"},
+        });
 #endif
     return cases;
 }
@@ -170,8 +269,10 @@ std::vector<NameCase> name_cases() {
 INSTANTIATE_TEST_SUITE_P(CommandLine, Names, ::testing::ValuesIn(name_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-enum class Input { file, fifo, block_device, character_device };
-enum class Link { hard, symbolic, none };
+enum class Input { file, fifo, block_device, character_device, console_screen };
+// How the output name is made to lead to the input: a link, or a device node
+// of the input's numbers, of its own kind or of the other.
+enum class Link { hard, symbolic, node, other_kind_of_node, none };
 
 struct LinkCase {
     const char* name;
@@ -182,6 +283,9 @@ struct LinkCase {
     Input input = Input::file;
     std::string console_file{};  // the shell's `>` (or `>>`) into the output
     bool append = false;
+    std::string link_to{};      // when set, the link leads to this file of the folder instead
+    bool terminal = false;      // standard output is a terminal (POSIX)
+    std::string not_refused{};  // when set, the run is not refused and prints this after the banner
 };
 
 #ifndef _WIN32
@@ -200,14 +304,20 @@ struct LoopDevice {
         if (!path.empty() && std::system(("losetup -d " + path).c_str()) != 0) ADD_FAILURE() << "losetup -d";
     }
 };
+
+bool opens(const fs::path& path, const char* mode) {
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    return file != nullptr && std::fclose(file) == 0;
+}
 #endif
 
 // Names that lead to the input, and a console sent into the output, are
 // refused before anything is opened for writing: no recording, FIFO or device
-// is overwritten, and nothing waits for itself.
-class RefusedOutput : public ::testing::TestWithParam<LinkCase> {};
+// is overwritten, and nothing waits for itself. What is another file or
+// device is not refused.
+class OutputGuard : public ::testing::TestWithParam<LinkCase> {};
 
-TEST_P(RefusedOutput, LeavesTheInputWhole) {
+TEST_P(OutputGuard, LeavesTheInputWhole) {
     const LinkCase& c = GetParam();
     Bytes input = small_recording();
     input.resize(512);  // a whole sector, for the loop device
@@ -232,21 +342,44 @@ TEST_P(RefusedOutput, LeavesTheInputWhole) {
             link_target = loop->path;  // another node: another inode, the same device
     } else if (c.input == Input::character_device) {
         fs::create_symlink("/dev/zero", input_path);
+    } else if (c.input == Input::console_screen) {
+        // Character device 7, 0, the first virtual console's screen, reads as
+        // text and never as a recording; block device 7, 0 is a loop device.
+        if (mknod(input_path.c_str(), S_IFCHR | 0600, makedev(7, 0)) != 0 || !opens(input_path, "rb"))
+            GTEST_SKIP() << "no virtual console to read (needs root and a console)";
     }
 #endif
     if (c.input == Input::file) place_input(dir, c.argument, input);
     const fs::path output_path = dir / ("kordimalen-" + c.argument);
+    if (!c.link_to.empty()) {
+        link_target = dir / c.link_to;
+        write_file(link_target, {});
+    }
     if (c.link == Link::symbolic) {
         fs::create_symlink(link_target, output_path);
     } else if (c.link == Link::hard) {
-        fs::create_hard_link(input_path, output_path);
+        fs::create_hard_link(link_target, output_path);
     }
-    const RunResult r = run_converter(
-        dir, {c.argument},
-        {.console_file = c.console_file, .append = c.append, .program = c.program, .seconds = 20});
+#ifndef _WIN32
+    if (c.link == Link::node || c.link == Link::other_kind_of_node) {
+        struct stat device {};
+        const bool character = stat(input_path.c_str(), &device) == 0 && S_ISCHR(device.st_mode);
+        const mode_t kind = character == (c.link == Link::node) ? S_IFCHR : S_IFBLK;
+        if (mknod(output_path.c_str(), kind | 0600, device.st_rdev) != 0 || !opens(output_path, "ab"))
+            GTEST_SKIP() << "cannot make a device node (needs root)";
+    }
+#endif
+    const RunResult r = run_converter(dir, {c.argument},
+                                      {.console_file = c.console_file,
+                                       .append = c.append,
+                                       .terminal = c.terminal,
+                                       .program = c.program,
+                                       .seconds = 20});
     if (fifo_writer.joinable()) fifo_writer.join();
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.out, banner(c.printed) + "Could not open kordimalen-" + c.printed + "\n");
+    EXPECT_EQ(r.out,
+              banner(c.printed) +
+                  (c.not_refused.empty() ? "Could not open kordimalen-" + c.printed + "\n" : c.not_refused));
     if (c.input == Input::file || c.input == Input::block_device) {
         EXPECT_BYTES_EQ(read_file(input_path), input);
     }
@@ -265,6 +398,11 @@ std::vector<LinkCase> link_cases() {
          .link = Link::none,
          .console_file = "kordimalen-sim.wav",
          .append = true},
+        {.name = "ConsoleIntoAHardLinkOfTheOutput",
+         .argument = "sim.wav",
+         .console_file = "console.txt",
+         .link_to = "console.txt"},
+        {.name = "PercentInTheName", .argument = "50%x %s%n.wav"},
 #ifdef _WIN32
         {.name = "HardLinkInAnsiCodePage",
          .argument = bobs,
@@ -286,11 +424,31 @@ std::vector<LinkCase> link_cases() {
          .argument = "sim.wav",
          .link = Link::symbolic,
          .input = Input::character_device},
+        {.name = "CharacterDeviceOtherNode",
+         .argument = "sim.wav",
+         .link = Link::node,
+         .input = Input::character_device},
+        {.name = "ConsoleIntoASymbolicLinkOfTheOutput",
+         .argument = "sim.wav",
+         .link = Link::symbolic,
+         .console_file = "console.txt",
+         .link_to = "console.txt"},
+        {.name = "ControlsOnATerminal",
+         .argument = "\x1B[2J\x9B"
+                     "31m.wav",
+         .printed = "\\x1B[2J\\x9B31m.wav",
+         .terminal = true},
+        // Block device 7, 0 and character device 7, 0 are two devices.
+        {.name = "BlockAndCharacterNodeOfOneNumber",
+         .argument = "screen",
+         .link = Link::other_kind_of_node,
+         .input = Input::console_screen,
+         .not_refused = "Error in .wav file header [1]"},
 #endif
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLine, RefusedOutput, ::testing::ValuesIn(link_cases()),
+INSTANTIATE_TEST_SUITE_P(CommandLine, OutputGuard, ::testing::ValuesIn(link_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A check-only run: the console and the output both on /dev/null.
