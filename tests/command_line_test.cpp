@@ -208,7 +208,7 @@ std::vector<NameCase> name_cases() {
 #else
     const std::size_t long_name = 200;
 #endif
-    std::vector<NameCase> cases{
+    return {
         {.name = "Long", .argument = std::string(long_name, 'n') + ".wav"},
         {.name = "SpaceAndQuotes", .argument = "with space & 'quote'.wav"},
         {.name = "Latin", .argument = "k\xC3\xB6rdi.wav"},
@@ -222,48 +222,43 @@ std::vector<NameCase> name_cases() {
         {.name = "LongFolders",
          .argument =
              std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c') + "/sim.wav"},
-    };
 #ifdef _WIN32
-    cases.push_back(
-        {.name = "AnsiCodePage", .argument = bobs, .printed = bobs_in_1252, .program = ansi_program});
+        {.name = "AnsiCodePage", .argument = bobs, .printed = bobs_in_1252, .program = ansi_program},
 #else
-    // Windows names cannot hold C0 controls.
-    cases.insert(
-        cases.end(),
-        {
-            {.name = "OutputIsASymbolicLinkToAFile", .argument = "sim.wav", .output_link = "elsewhere.wav"},
-            // One inode number on two file systems: two files.
-            {.name = "SameInodeNumberOnTwoFileSystems",
-             .argument = "m/sim.wav",
-             .folders = {"m", "kordimalen-m"},
-             .tmpfs = true},
-            // The `..` is taken where the link leads, as fopen takes it: the
-            // input is d/sim.wav, the output e/sim.wav, whatever ./sim.wav is.
-            {.name = "DotDotAfterALink",
-             .argument = "link/../sim.wav",
-             .folders = {"d/sub", "e/sub"},
-             .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
-            {.name = "DotDotAfterALinkBesideAFolderOfTheName",
-             .argument = "link/../sim.wav",
-             .folders = {"d/sub", "e/sub", "sim.wav"},
-             .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
-            {.name = "EscapeAndBell",
-             .argument = "evil\x1B]0;pwned\x07\x1B[2J.wav",
-             .on_terminal = "evil\\x1B]0;pwned\\x07\\x1B[2J.wav"},
-            {.name = "ReturnTabNewlineDelete",
-             .argument = "a\rb\tc\nd\x7F.wav",
-             .on_terminal = "a\\x0Db\\x09c\\x0Ad\\x7F.wav"},
-            {.name = "C1ControlInUtf8",
-             .argument = "c1\xC2\x9B"
-                         "31m.wav",
-             .on_terminal = "c1\\xC2\\x9B31m.wav"},
-            {.name = "LoneC1Byte",
-             .argument = "lone\x9B"
-                         "31m.wav",
-             .on_terminal = "lone\\x9B31m.wav"},
-        });
+        // Symbolic links and mounts need privileges on Windows, whose names
+        // cannot hold C0 controls either.
+        {.name = "OutputIsASymbolicLinkToAFile", .argument = "sim.wav", .output_link = "elsewhere.wav"},
+        // One inode number on two file systems: two files.
+        {.name = "SameInodeNumberOnTwoFileSystems",
+         .argument = "m/sim.wav",
+         .folders = {"m", "kordimalen-m"},
+         .tmpfs = true},
+        // The `..` is taken where the link leads, as fopen takes it: the
+        // input is d/sim.wav, the output e/sim.wav, whatever ./sim.wav is.
+        {.name = "DotDotAfterALink",
+         .argument = "link/../sim.wav",
+         .folders = {"d/sub", "e/sub"},
+         .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
+        {.name = "DotDotAfterALinkBesideAFolderOfTheName",
+         .argument = "link/../sim.wav",
+         .folders = {"d/sub", "e/sub", "sim.wav"},
+         .links = {{"link", "d/sub"}, {"kordimalen-link", "e/sub"}}},
+        {.name = "EscapeAndBell",
+         .argument = "evil\x1B]0;pwned\x07\x1B[2J.wav",
+         .on_terminal = "evil\\x1B]0;pwned\\x07\\x1B[2J.wav"},
+        {.name = "ReturnTabNewlineDelete",
+         .argument = "a\rb\tc\nd\x7F.wav",
+         .on_terminal = "a\\x0Db\\x09c\\x0Ad\\x7F.wav"},
+        {.name = "C1ControlInUtf8",
+         .argument = "c1\xC2\x9B"
+                     "31m.wav",
+         .on_terminal = "c1\\xC2\\x9B31m.wav"},
+        {.name = "LoneC1Byte",
+         .argument = "lone\x9B"
+                     "31m.wav",
+         .on_terminal = "lone\\x9B31m.wav"},
 #endif
-    return cases;
+    };
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, Names, ::testing::ValuesIn(name_cases()),
