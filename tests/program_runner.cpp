@@ -80,13 +80,16 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
     const fs::path console = options.console_file.empty() ? out_path : dir.path() / options.console_file;
     command += (options.append ? " >>\"" : " >\"") + console.string() + "\" 2>\"" + err_path.string() + "\"";
     RunResult result;
-    // 9009 is cmd.exe's "not recognized as a command": under Wine the launch
-    // itself now and then fails so. The program never returns it, so another
-    // try cannot hide one of its faults.
+    // Under Wine the launch itself now and then fails: cmd.exe's 9009 ("not
+    // recognized as a command"), or cmd.exe never ran, so that the console
+    // file its `>` makes before the program starts is missing. The program
+    // never returns 9009, and without that file it never ran, so another try
+    // cannot hide one of its faults.
     constexpr int command_not_found = 9009;
+    const bool console_existed = fs::exists(console);
     for (int attempt = 0; attempt < 3; ++attempt) {
         result.exit_code = std::system(command.c_str());
-        if (result.exit_code != command_not_found) break;
+        if (result.exit_code != command_not_found && (console_existed || fs::exists(console))) break;
     }
     result.raw_out = read_text(console);
     for (char c : result.raw_out) {
