@@ -190,7 +190,9 @@ if [ -n "$windows_build" ]; then
   # (ESC and BEL, U+009B) as \xHH, with no raw control left; the program as
   # older Windows run it (names in code page 1252) shows ’, 0x92 there, as it is.
   console_shows() {  # console_shows PROGRAM NAME SHOWN
-    shown=$(cd "$scratch/loop" && script -qc "$(printf '%q ' "$wine" "$1" "$2")" /dev/null |
+    # script hands its command to $SHELL, which may be any POSIX shell: the
+    # name goes through the environment, never through quoting.
+    shown=$(cd "$scratch/loop" && W=$wine P=$1 N=$2 SHELL=/bin/sh script -qc 'exec "$W" "$P" "$N"' /dev/null |
               tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g')
     grep -qF " Convert $3 to Kordimalen format (kordimalen-$3)" <<< "$shown" &&
       ! LC_ALL=C grep -qE $'[[:cntrl:]]|\xc2[\x80-\x9f]' <<< "$shown" || fail "the console shows $2 as: $shown"
