@@ -97,6 +97,11 @@ MUTATIONS = [
      "a.st_ino == b.st_ino"),
     ("names normalised lexically", "app/file_path.cpp", "return std::filesystem::path(name);",
      "return std::filesystem::path(name).lexically_normal();"),
+    ("overlong forms taken as characters", "app/console.cpp", "if (code < smallest[length] || (", "if (("),
+    ("surrogates taken as characters", "app/console.cpp", "(code >= 0xD800 && code <= 0xDFFF) || ", ""),
+    ("continuation bytes not checked", "app/console.cpp", "if ((byte(i) & 0xC0U) != 0x80) return {lead, 1};",
+     ""),
+    ("U+00A0 taken for a control", "app/console.cpp", "c <= 0x9F", "c <= 0xA0"),
 ]
 header = open(os.path.join(ROOT, "wave/header.cpp")).read()
 for unit, size in re.findall(r"if \(!write_unit\(state, (\w+), (\d)\)\) return Outcome::write_failure;", header):

@@ -257,6 +257,14 @@ std::vector<NameCase> name_cases() {
          .argument = "lone\x9B"
                      "31m.wav",
          .on_terminal = "lone\\x9B31m.wav"},
+        // Malformed UTF-8 is bytes, each 0x80 to 0x9F a C1 control.
+        {.name = "OverlongForms",
+         .argument = "o\xC1\x80-\xE0\x82\x9B.wav",
+         .on_terminal = "o\xC1\\x80-\xE0\\x82\\x9B.wav"},
+        {.name = "Surrogate", .argument = "s\xED\xA0\x9B.wav", .on_terminal = "s\xED\xA0\\x9B.wav"},
+        {.name = "BrokenSequence", .argument = "b\xE2\x9B\x41.wav", .on_terminal = "b\xE2\\x9BA.wav"},
+        {.name = "CutOffAtTheEnd", .argument = "cut\xE2\x82", .on_terminal = "cut\xE2\\x82"},
+        {.name = "NoBreakSpaceAndAcute", .argument = "nbsp\xC2\xA0\xC3\xA9.wav"},
 #endif
     };
 }
