@@ -1,24 +1,11 @@
 #include "app/driver.hpp"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/system.hpp"
 #include "auxi/auxi_record.hpp"
 #include "wave/conversion.hpp"
 #include "wave/header_errors.hpp"
-
-namespace {
-
-// What a name leads to; `none` when it leads nowhere or cannot be a path.
-std::filesystem::file_type file_type(const std::string& name) {
-    const auto path = file_path(name);
-    std::error_code error;
-    return path ? std::filesystem::status(*path, error).type() : std::filesystem::file_type::none;
-}
-
-}  // namespace
 
 std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
 
@@ -55,18 +42,18 @@ int run_conversion(int argc, char** argv) {
 
     state.input = open_file(input_name, "rb");
     // A folder opens for reading on POSIX systems, but it is not a recording.
-    if (state.input == nullptr || file_type(input_name) == std::filesystem::file_type::directory) {
+    if (state.input == nullptr || opened_kind(state.input) == FileKind::folder) {
         print_console({"Could not open ", given_name(input_name)});
         return exit_failure;
     }
     // Nothing is opened for writing when that would destroy the input or
     // write the console lines into the output.
-    if (output_is_input(state.input, input_name, state.output_name) || output_is_console(state.output_name) ||
+    if (output_is_input(state.input, state.output_name) || output_is_console(state.output_name) ||
         (state.output = open_file(state.output_name, "wb")) == nullptr) {
         print_console({"Could not open ", given_name(state.output_name), "\n"});
         return exit_failure;
     }
-    state.output_is_regular_file = file_type(state.output_name) == std::filesystem::file_type::regular;
+    state.output_is_regular_file = opened_kind(state.output) == FileKind::regular_file;
     set_stream_buffers(state);
 
     const Outcome outcome = convert_wave(state, record);

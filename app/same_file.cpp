@@ -4,46 +4,63 @@
 #include "app/system.hpp"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
-
-#include <system_error>
-
-// Windows names lead to files and folders only, which std::filesystem
-// compares by volume and file index.
-bool output_is_input(std::FILE*, const std::string& input_name, const std::string& output_name) {
-    const auto input = file_path(input_name);
-    const auto output = file_path(output_name);
-    std::error_code error;
-    return input && output && std::filesystem::equivalent(*input, *output, error) && !error;
-}
 
 namespace {
 
+// Windows names lead to files and folders only, which are told apart by
+// volume and file index.
 bool identify(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
     return file != INVALID_HANDLE_VALUE && file != nullptr && GetFileType(file) == FILE_TYPE_DISK &&
            GetFileInformationByHandle(file, &info) != 0;
 }
 
-}  // namespace
+HANDLE handle_of(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
 
-bool output_is_console(const std::string& output_name) {
-    const auto output = file_path(output_name);
-    BY_HANDLE_FILE_INFORMATION console{};
-    if (!output || !identify(GetStdHandle(STD_OUTPUT_HANDLE), console)) {
+// Opened for no access at all: only to ask which file the name leads to.
+bool identify_name(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+    const auto wide = widen_name(name);
+    if (!wide) {
         return false;
     }
-    // Opened for no access at all: only to ask which file the name leads to.
-    const HANDLE file =
-        CreateFileW(output->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION named{};
-    const bool same = identify(file, named) && named.dwVolumeSerialNumber == console.dwVolumeSerialNumber &&
-                      named.nFileIndexHigh == console.nFileIndexHigh &&
-                      named.nFileIndexLow == console.nFileIndexLow;
+    const HANDLE file = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool known = identify(file, info);
     if (file != INVALID_HANDLE_VALUE) {
         (void)CloseHandle(file);
     }
-    return same;
+    return known;
+}
+
+bool same_file(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+FileKind opened_kind(std::FILE* stream) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!identify(handle_of(stream), info)) {
+        return FileKind::other;
+    }
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::folder
+                                                                   : FileKind::regular_file;
+}
+
+bool output_is_input(std::FILE* input, const std::string& output_name) {
+    BY_HANDLE_FILE_INFORMATION opened{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    return identify(handle_of(input), opened) && identify_name(output_name, named) &&
+           same_file(opened, named);
+}
+
+bool output_is_console(const std::string& output_name) {
+    BY_HANDLE_FILE_INFORMATION console{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    return identify(GetStdHandle(STD_OUTPUT_HANDLE), console) && identify_name(output_name, named) &&
+           same_file(console, named);
 }
 #else
 #include <sys/stat.h>
@@ -63,10 +80,19 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-// The input is what its open descriptor is on, not what its name leads to
-// now; the output name is asked without opening it, which for a FIFO would
-// wait for a reader and for a file would empty it.
-bool output_is_input(std::FILE* input, const std::string&, const std::string& output_name) {
+FileKind opened_kind(std::FILE* stream) {
+    struct stat opened {};
+    if (fstat(fileno(stream), &opened) != 0) {
+        return FileKind::other;
+    }
+    if (S_ISDIR(opened.st_mode)) {
+        return FileKind::folder;
+    }
+    return S_ISREG(opened.st_mode) ? FileKind::regular_file : FileKind::other;
+}
+
+// stat follows links, as fopen does.
+bool output_is_input(std::FILE* input, const std::string& output_name) {
     struct stat opened {};
     struct stat named {};
     return fstat(fileno(input), &opened) == 0 && stat(output_name.c_str(), &named) == 0 &&

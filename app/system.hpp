@@ -1,19 +1,13 @@
 // What the driver asks of the operating system beyond standard C++: names as
-// the system reads them, which file a name or a stream leads to, and the
-// console. Each platform's answer stands beside the others in one small file.
+// the system reads them, what a stream or a name leads to, and the console.
+// Each platform's answer stands beside the others in one small file.
 #pragma once
 
 #include <cstdio>
-#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
-
-// The file that fopen would open for a name, for the std::filesystem queries:
-// on Windows the name is read in the code page fopen reads it in. None when
-// the name cannot be expressed as a path. Never throws.
-std::optional<std::filesystem::path> file_path(const std::string& name);
 
 #ifdef _WIN32
 // Text in the code page that fopen reads names in, as UTF-16. None when it
@@ -21,14 +15,25 @@ std::optional<std::filesystem::path> file_path(const std::string& name);
 std::optional<std::wstring> widen_name(std::string_view text);
 #endif
 
-// fopen, with no length limit on Windows: the name goes to the system as the
-// path above, so folders past 260 characters open where long paths are on.
+// fopen, with no length limit on Windows: the name goes to the system in the
+// code page above, so folders past 260 characters open where long paths are on.
 std::FILE* open_file(const std::string& name, const char* mode);
+
+// What an open stream is on. Asked of the stream itself, never of its name,
+// which may lead somewhere else by now (a rename, a changed link).
+enum class FileKind {
+    regular_file,
+    folder,
+    other,  // a FIFO, a device, a console, or a stream the system cannot tell
+};
+FileKind opened_kind(std::FILE* stream);
 
 // True when the output name leads to the file the input stream was opened on
 // (the same file, FIFO or device, through a hard or symbolic link): creating
-// the output would empty or overwrite the recording, or wait for itself.
-bool output_is_input(std::FILE* input, const std::string& input_name, const std::string& output_name);
+// the output would empty or overwrite the recording, or wait for itself. The
+// output name is asked without opening it, which would empty a file or wait
+// on a FIFO.
+bool output_is_input(std::FILE* input, const std::string& output_name);
 
 // True when standard output is the file the output name leads to (a shell's
 // `> kordimalen-IN`): the console lines would be written over the recording.
