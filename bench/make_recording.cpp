@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
         std::puts("usage: make_recording OUTPUT DATA_BYTES [JUNK_BYTES]");
         return 1;
     }
-    const std::string info = "kordimalen sample";  // odd length with its NUL: padded
+    const std::string info = "kordimalen sample";  // 18 bytes with its NUL: no pad byte
     std::vector<std::uint8_t> head;
     put_id(head, "RIFF");
     put(head, 0, 4);  // set below, once the total is known

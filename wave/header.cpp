@@ -99,7 +99,9 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
     if (!write_unit(state, align_field, 2)) return Outcome::write_failure;
 
     // The tail (wBitsPerSample, cbSize, extensions) is copied unexamined. A
-    // fmt size below 14 wraps, and then the copy runs to the end of the input.
+    // fmt size below 14 wraps to nearly 4 GiB: the copy then runs to the end of
+    // an input that ends sooner (header error 11), and a longer one goes on
+    // to its chunks after that many bytes.
     state.fmt_remaining -= fmt_fields_bytes;
     switch (copy_bytes(state, state.fmt_remaining)) {
         case Transfer::done: break;

@@ -27,7 +27,9 @@ struct ConversionState {
     std::uint32_t avg_bytes_per_sec = 0;
     std::int16_t block_align = 0;
     std::uint32_t receiver_value = 0;
-    std::uint64_t bytes_written = 0;  // the output's length, counted as it is written
+    // Every byte written, counted as it goes: the output's length until the
+    // RIFF size is written again over its field at the end.
+    std::uint64_t bytes_written = 0;
 };
 
 enum class Transfer {
