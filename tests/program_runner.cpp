@@ -130,6 +130,15 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
         mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
         if (tcsetattr(out_pipe[1], TCSANOW, &mode) != 0) throw std::runtime_error("pseudo-terminal");
     }
+    // Made before the fork: the child of a process that may have other threads
+    // calls only what is safe after a fork, and allocates nothing.
+    std::vector<char*> argv;
+#ifdef KORDIMALEN_EMULATOR
+    argv.push_back(const_cast<char*>(KORDIMALEN_EMULATOR));
+#endif
+    argv.push_back(const_cast<char*>(options.program));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     const pid_t child = fork();
     if (child == 0) {
         const int console_fd =
@@ -149,13 +158,6 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
             const rlimit limit{cap, cap};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
-        std::vector<char*> argv;
-#ifdef KORDIMALEN_EMULATOR
-        argv.push_back(const_cast<char*>(KORDIMALEN_EMULATOR));
-#endif
-        argv.push_back(const_cast<char*>(options.program));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
