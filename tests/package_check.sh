@@ -7,15 +7,17 @@
 #   tag), rpmlint nothing in the .rpm but what tests/rpmlint.toml explains;
 # - every package, the source release and the manual page carry the project's
 #   version;
+# - the README's POSIX loop converts the good recordings of a folder, names
+#   the broken ones and ends with status 1, and does nothing in an empty one;
 # - a second build of the commit, in a clone in another folder, gives the
-#   same .deb, .zip and source release; the source release, unpacked outside git, passes the
-#   README's two set-up commands;
+#   same .deb, .zip and source release; the source release, unpacked outside
+#   git, passes the README's two set-up commands;
 # - the Windows .zip holds the program, the licence and the README, with no
 #   folder around them; its manifest declares UTF-8 names and long paths;
 #   unzipped where the README says and put on PATH by the README's line, it
 #   converts under Wine's cmd.exe from another folder and in the README's
-#   loop, and a console shows names as typed, their control characters
-#   escaped.
+#   loop (which names a broken recording and ends with status 1), and a
+#   console shows names as typed, their control characters escaped.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -108,6 +110,20 @@ pass
 mkdir "$scratch/rpm" && (cd "$scratch/rpm" && rpm2cpio "$rpm" | cpio -idm --quiet)
 converts "$scratch/rpm/usr/bin/kordimalen"
 
+# The README's POSIX loop, pasted into a folder with a good and a broken
+# recording, converts the good one, names the broken one and ends with status
+# 1; in a folder without recordings it prints nothing and ends with status 0.
+posix_loop=$(sed -n '/^    set -- /,/^    \[ \$# -eq 0 \]/s/^    //p' "$repo/README.md")
+grep -q '^for f in \*.wav' <<< "$posix_loop" || fail "the README has no POSIX loop"
+mkdir -p "$scratch/posix/empty"
+cp "$scratch/run/sim.wav" "$scratch/posix/good.wav" && printf RIFX > "$scratch/posix/broken.wav"
+! (cd "$scratch/posix" && PATH="$linux_build:$PATH" sh -c "$posix_loop" > loop.txt) &&
+  grep -qx '  broken.wav' "$scratch/posix/loop.txt" && cmp "$scratch/run/kordimalen-sim.wav" "$scratch/posix/kordimalen-good.wav" ||
+  fail "the README's loop in a folder with a broken recording: $(cat "$scratch/posix/loop.txt")"
+shown=$(cd "$scratch/posix/empty" && PATH="$linux_build:$PATH" sh -c "$posix_loop") && [ -z "$shown" ] ||
+  fail "the README's loop prints something or fails in a folder without recordings"
+pass
+
 # A second build of the commit, in a clone in a folder of its own, without
 # the tests: the same .deb, .zip and source release as the builds checked here.
 git clone -q "$repo" "$scratch/one"
@@ -164,13 +180,14 @@ if [ -n "$windows_build" ]; then
   # Unzipped into the folder the README names, which its PATH line puts on
   # PATH: cmd.exe runs the program by its bare name from another folder, and
   # the README's loop hands every name to it unchanged (each copy is the
-  # sample's conversion).
+  # sample's conversion), names a broken recording and ends with status 1.
   wine=${WINE64:-/usr/lib/wine/wine64}
   export WINEDEBUG=-all
   folder=$(grep -m 1 -o 'Unzip it to `C:\\[^`]*`' "$repo/README.md" | sed 's/.*`C:\\\(.*\)`/\1/')
   path_line=$(grep -m 1 '^ *set PATH=' "$repo/README.md" | sed 's/^ *//')
-  loop_line=$(grep -m 1 '^    for %f in' "$repo/README.md" | sed 's/^ *//')
-  [ -n "$folder" ] && [ -n "$path_line" ] && [ -n "$loop_line" ] || fail "the README names no folder, PATH line or loop"
+  loop_lines=$(sed -n '/^    set failed=0/,/^    if %failed%/s/^ *//p' "$repo/README.md")
+  [ -n "$folder" ] && [ -n "$path_line" ] && grep -q '^for %f in' <<< "$loop_lines" ||
+    fail "the README names no folder, PATH line or loop"
   installed="${WINEPREFIX:-$HOME/.wine}/drive_c/${folder//\\//}"
   rm -rf "$installed" && mkdir -p "$installed" && unzip -q "$zip" -d "$installed"
   trap 'rm -rf "$scratch" "$installed"' EXIT
@@ -179,10 +196,16 @@ if [ -n "$windows_build" ]; then
   mkdir -p "$scratch/loop/rec" "$scratch/loop/kordimalen-rec"
   cp "$scratch/run/sim.wav" "$scratch/loop/"
   for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$scratch/loop/rec/$name"; done
-  # One line at the prompt: Wine's cmd.exe drops lines that follow in a pipe.
-  (cd "$scratch/loop" && printf '%s&%s&%s\r\n' "$path_line" "kordimalen sim.wav" "$loop_line" | "$wine" cmd > /dev/null)
+  printf 'RIFX' > "$scratch/loop/rec/broken.wav"
+  # The lines as typed at the prompt, from a file: Wine's cmd.exe drops lines
+  # that follow in a pipe.
+  printf '%s\n' "$path_line" "kordimalen sim.wav" "$loop_lines" 'echo status %errorlevel%' |
+    sed 's/$/\r/' > "$scratch/loop/typed.txt"
+  shown=$(cd "$scratch/loop" && "$wine" cmd < typed.txt | tr -d '\r')
   cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-sim.wav" || fail "no conversion through PATH"
   for name in "${names[@]}"; do cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-rec/$name"; done
+  grep -qx 'Failed: rec\\broken.wav *' <<< "$shown" && grep -q 'status 1$' <<< "$shown" ||
+    fail "the README's cmd.exe loop does not name the failed recording and end with status 1: $shown"
   pass
 
   # A console (a pseudo-terminal gives Wine's program one, in its default
