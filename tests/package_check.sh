@@ -183,8 +183,10 @@ if [ -n "$windows_build" ]; then
   # sample's conversion), names a broken recording and ends with status 1.
   wine=${WINE64:-/usr/lib/wine/wine64}
   export WINEDEBUG=-all
-  folder=$(grep -m 1 -o 'Unzip it to `C:\\[^`]*`' "$repo/README.md" | sed 's/.*`C:\\\(.*\)`/\1/')
-  path_line=$(grep -m 1 '^ *set PATH=' "$repo/README.md" | sed 's/^ *//')
+  # A line the README lacks leaves its value empty (not a silent exit of the
+  # grep in the pipeline), so that the check below names what is missing.
+  folder=$(grep -m 1 -o 'Unzip it to `C:\\[^`]*`' "$repo/README.md" | sed 's/.*`C:\\\(.*\)`/\1/') || true
+  path_line=$(grep -m 1 '^ *set PATH=' "$repo/README.md" | sed 's/^ *//') || true
   loop_lines=$(sed -n '/^    set failed=0/,/^    if %failed%/s/^ *//p' "$repo/README.md")
   [ -n "$folder" ] && [ -n "$path_line" ] && grep -q '^for %f in' <<< "$loop_lines" ||
     fail "the README names no folder, PATH line or loop"
