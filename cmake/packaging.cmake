@@ -107,8 +107,8 @@ stereo; 8-, 16- or 24-bit integer PCM, or 32-bit float) into the Kordimalen
 format: the same wave file without the chunks between the format chunk and
 the data chunk, and with a 76-byte chunk of receiver metadata (start and stop
 time, receiver frequency, sample rate) inserted before the data chunk.
-It reads its input once, front to back, so the input may be a pipe, and its
-memory use does not grow with the size of the recording.")
+It reads its input once, front to back, so the input may be a named pipe,
+and its memory use does not grow with the size of the recording.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
