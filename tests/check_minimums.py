@@ -23,7 +23,7 @@ def version(text):
 
 def main():
     readme = open(os.path.join(ROOT, "README.md"), encoding="utf-8").read()
-    stated = re.search(r"needs CMake (\d+\.\d+) or newer", readme)
+    stated = re.search(r"CMake\s+(\d+\.\d+)\s+or\s+newer", readme)
     if not stated:
         sys.exit("the README states no CMake minimum")
     stated = version(stated.group(1))

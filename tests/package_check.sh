@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
 # Checks what users and distributions install:
-# - `cmake --install`, the .deb and the .rpm put the program, its compressed
-#   manual page, the licence and the changelog where each expects them; the
-#   program converts a recording and the manual page renders;
+# - the README's `cmake --install`, the .deb and the .rpm put the program,
+#   its compressed manual page, the licence and the changelog where each
+#   expects them; the program converts a recording and the manual page
+#   renders; the README's removal leaves no file of that install;
 # - lintian finds nothing in the .deb (no error, warning or informational
 #   tag), rpmlint nothing in the .rpm but what tests/rpmlint.toml explains;
 # - every package, the source release and the manual page carry the project's
 #   version;
 # - the README's POSIX loop converts the good recordings of a folder, names
 #   the broken ones and ends with status 1, and does nothing in an empty one;
-# - a second build of the commit, in a clone in another folder, gives the
-#   same .deb, .zip and source release; the source release, unpacked outside
-#   git, passes the README's two set-up commands;
+#   its named-pipe lines convert a recording and remove the pipe;
+# - a second build of the commit, in a fresh clone, by the README's sample
+#   command (which builds no test), zip and source release commands, gives
+#   the same .deb, .zip and source release; the source release, unpacked
+#   outside git, passes the README's two set-up commands;
 # - the Windows .zip holds the program, the licence and the README, with no
 #   folder around them; its manifest declares UTF-8 names and long paths;
-#   unzipped where the README says and put on PATH by the README's line, it
+#   unzipped into the folder that the README's PATH line puts on PATH, it
 #   converts under Wine's cmd.exe from another folder and in the README's
-#   loop (which names a broken recording and ends with status 1), and a
-#   console shows names as typed, their control characters escaped.
+#   loop, typed and in a .bat file (which names a broken recording and ends
+#   with status 1), and a console shows names as typed, their control
+#   characters escaped.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -34,6 +38,20 @@ fail() {
   echo "package check failed: $*"
   exit 1
 }
+
+# The README's commands, each found by a line of its block, run as written.
+block() { "$repo/tests/readme_block.sh" "$1" "$repo/README.md"; }
+sample_command=$(block 'make_recording sim\.wav')
+test_command=$(block 'ctest --preset default')
+install_command=$(block '^cmake --install ')
+removal_command=$(block 'install_manifest\.txt')
+releases=$(block '--target source_release')
+zip_command=$(grep -- '--preset windows' <<< "$releases")
+source_release_command=$(grep -- '--target source_release' <<< "$releases")
+pipe_lines=$(block '^mkfifo ')
+posix_loop=$(block '^for f in \*\.wav')
+path_line=$(block '^set PATH=')
+cmd_loop=$(block '^for %f in')
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 # Packages carry the commit time that configuring reads: configured again, a
@@ -67,10 +85,6 @@ renders() {
 head -n 1 "$repo/doc/changelog" | grep -q "^kordimalen ($version) " ||
   fail "doc/changelog's newest entry is not for $version"
 pass
-
-cmake --install "$linux_build" --prefix "$scratch/prefix" > /dev/null
-converts "$scratch/prefix/bin/kordimalen"
-renders "$scratch/prefix/share/man/man1/kordimalen.1.gz"
 
 # The .deb: its files, lintian, and the program from it.
 (cd "$linux_build" && rm -f ./*.deb ./*.rpm && cpack -G DEB > /dev/null && cpack -G RPM > /dev/null)
@@ -113,8 +127,6 @@ converts "$scratch/rpm/usr/bin/kordimalen"
 # The README's POSIX loop, pasted into a folder with a good and a broken
 # recording, converts the good one, names the broken one and ends with status
 # 1; in a folder without recordings it prints nothing and ends with status 0.
-posix_loop=$(sed -n '/^    set -- /,/^    \[ \$# -eq 0 \]/s/^    //p' "$repo/README.md")
-grep -q '^for f in \*.wav' <<< "$posix_loop" || fail "the README has no POSIX loop"
 mkdir -p "$scratch/posix/empty"
 cp "$scratch/run/sim.wav" "$scratch/posix/good.wav" && printf RIFX > "$scratch/posix/broken.wav"
 ! (cd "$scratch/posix" && PATH="$linux_build:$PATH" sh -c "$posix_loop" > loop.txt) &&
@@ -124,49 +136,64 @@ shown=$(cd "$scratch/posix/empty" && PATH="$linux_build:$PATH" sh -c "$posix_loo
   fail "the README's loop prints something or fails in a folder without recordings"
 pass
 
-# A second build of the commit, in a clone in a folder of its own, without
-# the tests: the same .deb, .zip and source release as the builds checked here.
+# The README's named-pipe lines convert the recording that goes through the
+# pipe, and leave no pipe behind.
+mkdir "$scratch/pipe" && cp "$scratch/run/sim.wav" "$scratch/pipe/"
+(cd "$scratch/pipe" && PATH="$linux_build:$PATH" timeout 60 sh -c "$pipe_lines" > pipe.txt) &&
+  cmp "$scratch/run/kordimalen-sim.wav" "$scratch/pipe/kordimalen-live.wav" && [ ! -e "$scratch/pipe/live.wav" ] ||
+  fail "the README's named-pipe lines: $(cat "$scratch/pipe/pipe.txt")"
+pass
+
+# runs DIR NAME COMMAND: runs a README command as written in DIR, its output
+# shown only when it fails.
+runs() {
+  (cd "$1" && bash -c "$3") > "$scratch/readme-command.log" 2>&1 ||
+    { tail -n 20 "$scratch/readme-command.log"; fail "$2: $3"; }
+}
+
+# A second build of the commit, in a fresh clone, by the README's commands:
+# the sample command builds the program and no test, and with the package,
+# zip and source release made from it gives the same .deb, .zip and source
+# release as the builds checked here.
 git clone -q "$repo" "$scratch/one"
-cmake -S "$scratch/one" -B "$scratch/one/build" -DCMAKE_BUILD_TYPE=Release -DKORDIMALEN_WARNINGS_AS_ERRORS=ON \
-      -DKORDIMALEN_BUILD_TESTS=OFF > /dev/null
-cmake --build "$scratch/one/build" -j 2 > /dev/null
-cmake --build "$scratch/one/build" --target source_release > /dev/null
-(cd "$scratch/one/build" && cpack -G DEB > /dev/null)
-if [ -n "$windows_build" ]; then
-  cmake -S "$scratch/one" -B "$scratch/one/windows" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$scratch/one/cmake/mingw-w64-x86_64.cmake" -DKORDIMALEN_BUILD_TESTS=OFF \
-        -DKORDIMALEN_WARNINGS_AS_ERRORS=ON > /dev/null
-  cmake --build "$scratch/one/windows" -j 2 > /dev/null
-  (cd "$scratch/one/windows" && cpack -G ZIP > /dev/null)
-fi
-cmp "$deb" "$scratch/one/build/kordimalen_${version}_amd64.deb"
+runs "$scratch/one" "in a fresh clone" "$sample_command"
+test -s "$scratch/one/build/default/kordimalen-sim.wav" || fail "the README's sample command converts nothing"
+[ ! -e "$scratch/one/build/default/tests/kordimalen_tests" ] || fail "the README's sample command builds the tests"
+(cd "$scratch/one/build/default" && cpack -G DEB > /dev/null)
+runs "$scratch/one" "in a fresh clone" "$source_release_command"
+[ -z "$windows_build" ] || runs "$scratch/one" "in a fresh clone" "$zip_command"
+cmp "$deb" "$scratch/one/build/default/kordimalen_${version}_amd64.deb"
 source_release="kordimalen-$version.tar.gz"
 cmake --build "$linux_build" --target source_release > /dev/null
-cmp "$linux_build/$source_release" "$scratch/one/build/$source_release"
+cmp "$linux_build/$source_release" "$scratch/one/build/default/$source_release"
 pass
 
 # The source release holds the commit's files but CI's, and builds from itself
-# outside git: the README's two set-up commands pass in it.
-tar tzf "$scratch/one/build/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
+# outside git: the README's two set-up commands pass in it, and between them
+# its install for one user (HOME a scratch folder here) converts and shows
+# the manual page, and its removal leaves no file of that install.
+tar tzf "$scratch/one/build/default/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
 git -C "$repo" ls-files | grep -v -e '^\.ci/' -e '^\.gitignore$' | sort | diff - "$scratch/released" ||
   fail "the source release holds other files than the commit's"
 mkdir "$scratch/unpacked"
-tar xzf "$scratch/one/build/$source_release" -C "$scratch/unpacked"
-(
-  cd "$scratch/unpacked/kordimalen-$version"
-  git rev-parse --git-dir > /dev/null 2>&1 && fail "the source release is unpacked inside git"
-  grep -E '^    cmake --preset default && cmake --build --preset default && (\(cd|ctest)' "$repo/README.md" |
-    while read -r command; do
-      bash -c "$command" > "$scratch/readme-command.log" 2>&1 ||
-        { tail -n 20 "$scratch/readme-command.log"; fail "in the source release: $command"; }
-    done
-)
+tar xzf "$scratch/one/build/default/$source_release" -C "$scratch/unpacked"
+released="$scratch/unpacked/kordimalen-$version"
+! git -C "$released" rev-parse --git-dir > /dev/null 2>&1 || fail "the source release is unpacked inside git"
+runs "$released" "in the source release" "$sample_command"
+mkdir "$scratch/home"
+HOME="$scratch/home" runs "$released" "in the source release" "$install_command"
+converts "$scratch/home/.local/bin/kordimalen"
+renders "$scratch/home/.local/share/man/man1/kordimalen.1.gz"
+HOME="$scratch/home" runs "$released" "in the source release" "$removal_command"
+left=$(find "$scratch/home" -type f)
+[ -z "$left" ] || fail "the README's removal leaves $left"
+runs "$released" "in the source release" "$test_command"
 pass
 
 if [ -n "$windows_build" ]; then
   (cd "$windows_build" && rm -f ./*.zip && cpack -G ZIP > /dev/null)
   zip="$windows_build/kordimalen-$version-win64.zip"
-  cmp "$zip" "$scratch/one/windows/kordimalen-$version-win64.zip"
+  cmp "$zip" "$scratch/one/build/windows/kordimalen-$version-win64.zip"
   pass
   unzip -Z1 "$zip" | sort > "$scratch/zip-files"
   printf '%s\n' LICENSE.txt README.txt kordimalen.exe | diff - "$scratch/zip-files" || fail "the .zip holds other files"
@@ -177,37 +204,48 @@ if [ -n "$windows_build" ]; then
   done
   pass
 
-  # Unzipped into the folder the README names, which its PATH line puts on
-  # PATH: cmd.exe runs the program by its bare name from another folder, and
-  # the README's loop hands every name to it unchanged (each copy is the
-  # sample's conversion), names a broken recording and ends with status 1.
+  # Unzipped into the folder that the README's PATH line puts on PATH:
+  # cmd.exe runs the program by its bare name from another folder, and the
+  # README's loop, run as written on recordings in C:\rec, hands every name
+  # to it unchanged (each copy is the sample's conversion), names a broken
+  # recording and ends with status 1, typed at the prompt and in a .bat file
+  # with its loop variable written %%f.
   wine=${WINE64:-/usr/lib/wine/wine64}
   export WINEDEBUG=-all
-  # A line the README lacks leaves its value empty (not a silent exit of the
-  # grep in the pipeline), so that the check below names what is missing.
-  folder=$(grep -m 1 -o 'Unzip it to `C:\\[^`]*`' "$repo/README.md" | sed 's/.*`C:\\\(.*\)`/\1/') || true
-  path_line=$(grep -m 1 '^ *set PATH=' "$repo/README.md" | sed 's/^ *//') || true
-  loop_lines=$(sed -n '/^    set failed=0/,/^    if %failed%/s/^ *//p' "$repo/README.md")
-  [ -n "$folder" ] && [ -n "$path_line" ] && grep -q '^for %f in' <<< "$loop_lines" ||
-    fail "the README names no folder, PATH line or loop"
-  installed="${WINEPREFIX:-$HOME/.wine}/drive_c/${folder//\\//}"
+  drive_c="${WINEPREFIX:-$HOME/.wine}/drive_c"
+  folder=${path_line##*;}
+  installed="$drive_c/${folder#C:\\}" && installed=${installed//\\//}
+  for made in rec kordimalen-rec; do
+    [ ! -e "$drive_c/$made" ] || fail "the Wine prefix has a C:\\$made, which the README's loop would use"
+  done
   rm -rf "$installed" && mkdir -p "$installed" && unzip -q "$zip" -d "$installed"
-  trap 'rm -rf "$scratch" "$installed"' EXIT
+  trap 'rm -rf "$scratch" "$installed" "$drive_c/rec" "$drive_c/kordimalen-rec"' EXIT
   converts "$installed/kordimalen.exe" "$wine"
   names=("жук.wav" "κλειδί.wav" "Bob’s.wav" 'a!b&c%d.wav' "with space.wav")
-  mkdir -p "$scratch/loop/rec" "$scratch/loop/kordimalen-rec"
+  mkdir -p "$drive_c/rec" "$scratch/loop"
   cp "$scratch/run/sim.wav" "$scratch/loop/"
-  for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$scratch/loop/rec/$name"; done
-  printf 'RIFX' > "$scratch/loop/rec/broken.wav"
+  for name in "${names[@]}"; do cp "$scratch/run/sim.wav" "$drive_c/rec/$name"; done
+  printf 'RIFX' > "$drive_c/rec/broken.wav"
   # The lines as typed at the prompt, from a file: Wine's cmd.exe drops lines
   # that follow in a pipe.
-  printf '%s\n' "$path_line" "kordimalen sim.wav" "$loop_lines" 'echo status %errorlevel%' |
-    sed 's/$/\r/' > "$scratch/loop/typed.txt"
+  dos_lines() { printf '%s\n' "$@" | sed 's/$/\r/'; }
+  dos_lines "$path_line" "kordimalen sim.wav" "$cmd_loop" 'echo status %errorlevel%' > "$scratch/loop/typed.txt"
+  dos_lines "$path_line" "$(sed 's/%f\([^a-z]\)/%%f\1/g' <<< "$cmd_loop")" 'echo status %errorlevel%' \
+    > "$scratch/loop/loop.bat"
+  loop_ran() {  # loop_ran HOW SHOWN
+    for name in "${names[@]}"; do
+      cmp "$scratch/run/kordimalen-sim.wav" "$drive_c/kordimalen-rec/$name" ||
+        fail "the README's cmd.exe loop $1 made no copy of $name"
+    done
+    grep -qx 'Failed: rec\\broken.wav *' <<< "$2" && grep -q 'status 1$' <<< "$2" ||
+      fail "the README's cmd.exe loop $1 does not name the failed recording and end with status 1: $2"
+    rm -rf "$drive_c/kordimalen-rec"
+  }
   shown=$(cd "$scratch/loop" && "$wine" cmd < typed.txt | tr -d '\r')
   cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-sim.wav" || fail "no conversion through PATH"
-  for name in "${names[@]}"; do cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-rec/$name"; done
-  grep -qx 'Failed: rec\\broken.wav *' <<< "$shown" && grep -q 'status 1$' <<< "$shown" ||
-    fail "the README's cmd.exe loop does not name the failed recording and end with status 1: $shown"
+  loop_ran "typed at the prompt" "$shown"
+  shown=$(cd "$scratch/loop" && "$wine" cmd /c loop.bat | tr -d '\r')
+  loop_ran "in a .bat file" "$shown"
   pass
 
   # A console (a pseudo-terminal gives Wine's program one, in its default
