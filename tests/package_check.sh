@@ -11,10 +11,10 @@
 # - the README's POSIX loop converts the good recordings of a folder, names
 #   the broken ones and ends with status 1, and does nothing in an empty one;
 #   its named-pipe lines convert a recording and remove the pipe;
-# - a second build of the commit, in a fresh clone, by the README's sample
-#   command (which builds no test), zip and source release commands, gives
-#   the same .deb, .zip and source release; the source release, unpacked
-#   outside git, passes the README's two set-up commands;
+# - in a fresh clone, the README's sample command builds no test, and its zip
+#   and source release commands give the same .zip and source release as the
+#   builds checked; the source release, unpacked outside git, passes the
+#   README's two set-up commands and gives the same .deb;
 # - the Windows .zip holds the program, the licence and the README, with no
 #   folder around them; its manifest declares UTF-8 names and long paths;
 #   unzipped into the folder that the README's PATH line puts on PATH, it
@@ -152,17 +152,14 @@ runs() {
 }
 
 # A second build of the commit, in a fresh clone, by the README's commands:
-# the sample command builds the program and no test, and with the package,
-# zip and source release made from it gives the same .deb, .zip and source
-# release as the builds checked here.
+# the sample command builds the program and no test, and the zip and source
+# release are the same as the ones checked here.
 git clone -q "$repo" "$scratch/one"
 runs "$scratch/one" "in a fresh clone" "$sample_command"
 test -s "$scratch/one/build/default/kordimalen-sim.wav" || fail "the README's sample command converts nothing"
 [ ! -e "$scratch/one/build/default/tests/kordimalen_tests" ] || fail "the README's sample command builds the tests"
-(cd "$scratch/one/build/default" && cpack -G DEB > /dev/null)
 runs "$scratch/one" "in a fresh clone" "$source_release_command"
 [ -z "$windows_build" ] || runs "$scratch/one" "in a fresh clone" "$zip_command"
-cmp "$deb" "$scratch/one/build/default/kordimalen_${version}_amd64.deb"
 source_release="kordimalen-$version.tar.gz"
 cmake --build "$linux_build" --target source_release > /dev/null
 cmp "$linux_build/$source_release" "$scratch/one/build/default/$source_release"
@@ -171,7 +168,8 @@ pass
 # The source release holds the commit's files but CI's, and builds from itself
 # outside git: the README's two set-up commands pass in it, and between them
 # its install for one user (HOME a scratch folder here) converts and shows
-# the manual page, and its removal leaves no file of that install.
+# the manual page, and its removal leaves no file of that install. Its .deb,
+# made once all is built, is the same as the one checked here.
 tar tzf "$scratch/one/build/default/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
 git -C "$repo" ls-files | grep -v -e '^\.ci/' -e '^\.gitignore$' | sort | diff - "$scratch/released" ||
   fail "the source release holds other files than the commit's"
@@ -188,6 +186,8 @@ HOME="$scratch/home" runs "$released" "in the source release" "$removal_command"
 left=$(find "$scratch/home" -type f)
 [ -z "$left" ] || fail "the README's removal leaves $left"
 runs "$released" "in the source release" "$test_command"
+(cd "$released/build/default" && cpack -G DEB > /dev/null)
+cmp "$deb" "$released/build/default/kordimalen_${version}_amd64.deb"
 pass
 
 if [ -n "$windows_build" ]; then
@@ -244,7 +244,8 @@ if [ -n "$windows_build" ]; then
   shown=$(cd "$scratch/loop" && "$wine" cmd < typed.txt | tr -d '\r')
   cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-sim.wav" || fail "no conversion through PATH"
   loop_ran "typed at the prompt" "$shown"
-  shown=$(cd "$scratch/loop" && "$wine" cmd /c loop.bat | tr -d '\r')
+  # cmd /c ends with the batch file's status, which is 1 here.
+  shown=$(cd "$scratch/loop" && "$wine" cmd /c loop.bat | tr -d '\r') || true
   loop_ran "in a .bat file" "$shown"
   pass
 
