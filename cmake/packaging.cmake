@@ -66,7 +66,7 @@ else()
                        WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
     add_custom_target(compressed_documents ALL DEPENDS kordimalen.1.gz changelog.gz)
     # Building the program alone (the README's sample command) leaves all
-    # that cmake --install and cpack take.
+    # that cmake --install, which builds nothing, takes.
     add_dependencies(kordimalen compressed_documents)
     set(manual_page ${PROJECT_BINARY_DIR}/kordimalen.1.gz)
     set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)

@@ -40,7 +40,7 @@ fail() {
 }
 
 # The README's commands, each found by a line of its block, run as written.
-block() { "$repo/tests/readme_block.sh" "$1" "$repo/README.md"; }
+block() { "$repo/tests/readme_block.sh" "$1"; }
 sample_command=$(block 'make_recording sim\.wav')
 test_command=$(block 'ctest --preset default')
 install_command=$(block '^cmake --install ')
@@ -239,12 +239,12 @@ if [ -n "$windows_build" ]; then
     done
     grep -qx 'Failed: rec\\broken.wav *' <<< "$2" && grep -q 'status 1$' <<< "$2" ||
       fail "the README's cmd.exe loop $1 does not name the failed recording and end with status 1: $2"
-    rm -rf "$drive_c/kordimalen-rec"
   }
   shown=$(cd "$scratch/loop" && "$wine" cmd < typed.txt | tr -d '\r')
   cmp "$scratch/run/kordimalen-sim.wav" "$scratch/loop/kordimalen-sim.wav" || fail "no conversion through PATH"
   loop_ran "typed at the prompt" "$shown"
-  # cmd /c ends with the batch file's status, which is 1 here.
+  # The batch file makes its copies anew; cmd /c ends with its status, 1 here.
+  rm -rf "$drive_c/kordimalen-rec"
   shown=$(cd "$scratch/loop" && "$wine" cmd /c loop.bat | tr -d '\r') || true
   loop_ran "in a .bat file" "$shown"
   pass

@@ -6,9 +6,9 @@
 # freely. No block, or two, is an error that names the pattern: a check never
 # runs nothing, or the wrong lines.
 #
-#   tests/readme_block.sh PATTERN [README]
+#   tests/readme_block.sh PATTERN
 set -eu
-readme=${2:-$(dirname "$0")/../README.md}
+readme=$(dirname "$0")/../README.md
 PATTERN=$1 awk '
   function close_block() {
     if (indent && matched) { found++; text = block }
@@ -28,7 +28,8 @@ PATTERN=$1 awk '
   END {
     close_block()
     if (found != 1) {
-      printf "the README has %d command blocks with a line matching /%s/, not 1\n", found, ENVIRON["PATTERN"] > "/dev/stderr"
+      printf "the README has %d command blocks with a line matching /%s/, not 1\n",
+             found, ENVIRON["PATTERN"] > "/dev/stderr"
       exit 1
     }
     printf "%s", text
