@@ -10,11 +10,13 @@
 #   version;
 # - the README's POSIX loop converts the good recordings of a folder, names
 #   the broken ones and ends with status 1, and does nothing in an empty one;
-#   its named-pipe lines convert a recording and remove the pipe;
-# - in a fresh clone, the README's sample command builds no test, and its zip
-#   and source release commands give the same .zip and source release as the
-#   builds checked; the source release, unpacked outside git, passes the
-#   README's two set-up commands and gives the same .deb;
+# - in a fresh clone, the README's sample command builds no test; its Usage
+#   blocks, pasted in order where that command leaves the reader, convert the
+#   sample (through a named pipe too), find every file they name and leave
+#   nothing outside build/; its zip and source release commands give the same
+#   .zip and source release as the builds checked; the source release,
+#   unpacked outside git, passes the README's two set-up commands and gives
+#   the same .deb;
 # - the Windows .zip holds the program, the licence and the README, with no
 #   folder around them; its manifest declares UTF-8 names and long paths;
 #   unzipped into the folder that the README's PATH line puts on PATH, it
@@ -48,7 +50,7 @@ removal_command=$(block 'install_manifest\.txt')
 releases=$(block '--target source_release')
 zip_command=$(grep -- '--preset windows' <<< "$releases")
 source_release_command=$(grep -- '--target source_release' <<< "$releases")
-pipe_lines=$(block '^mkfifo ')
+usage_blocks=$("$repo/tests/readme_block.sh" --section Usage)
 posix_loop=$(block '^for f in \*\.wav')
 path_line=$(block '^set PATH=')
 cmd_loop=$(block '^for %f in')
@@ -136,14 +138,6 @@ shown=$(cd "$scratch/posix/empty" && PATH="$linux_build:$PATH" sh -c "$posix_loo
   fail "the README's loop prints something or fails in a folder without recordings"
 pass
 
-# The README's named-pipe lines convert the recording that goes through the
-# pipe, and leave no pipe behind.
-mkdir "$scratch/pipe" && cp "$scratch/run/sim.wav" "$scratch/pipe/"
-(cd "$scratch/pipe" && PATH="$linux_build:$PATH" timeout 60 sh -c "$pipe_lines" > pipe.txt) &&
-  cmp "$scratch/run/kordimalen-sim.wav" "$scratch/pipe/kordimalen-live.wav" && [ ! -e "$scratch/pipe/live.wav" ] ||
-  fail "the README's named-pipe lines: $(cat "$scratch/pipe/pipe.txt")"
-pass
-
 # runs DIR NAME COMMAND: runs a README command as written in DIR, its output
 # shown only when it fails.
 runs() {
@@ -158,6 +152,27 @@ git clone -q "$repo" "$scratch/one"
 runs "$scratch/one" "in a fresh clone" "$sample_command"
 test -s "$scratch/one/build/default/kordimalen-sim.wav" || fail "the README's sample command converts nothing"
 [ ! -e "$scratch/one/build/default/tests/kordimalen_tests" ] || fail "the README's sample command builds the tests"
+# The Usage blocks, pasted in order into one shell in the project folder,
+# where the sample command leaves the reader, with the program not installed:
+# every file and folder they name is there, the copies in rec (one through
+# the named pipe) are the sample's, no pipe is left, and nothing new lies
+# outside build/. Once in sh and once in bash, each from a fresh rec.
+sample_copy="$scratch/one/build/default/kordimalen-sim.wav"
+cp "$sample_copy" "$scratch/sample-copy.wav"
+for shell in sh bash; do
+  rm -rf "$scratch/one/build/default/rec"
+  (cd "$scratch/one" && PATH=$(getconf PATH) timeout 60 "$shell" -c "$usage_blocks") > "$scratch/usage.txt" 2>&1 &&
+    ! grep -q 'No such file or directory' "$scratch/usage.txt" ||
+    fail "the README's Usage blocks in $shell: $(cat "$scratch/usage.txt")"
+  for copy in "$sample_copy" "$scratch/one/build/default/rec/kordimalen-sim.wav" \
+    "$scratch/one/build/default/rec/kordimalen-live.wav"; do
+    cmp "$scratch/sample-copy.wav" "$copy" || fail "the README's Usage blocks in $shell: $copy is not the sample's copy"
+  done
+  [ ! -e "$scratch/one/build/default/rec/live.wav" ] || fail "the README's Usage blocks in $shell leave the pipe"
+  left=$(git -C "$scratch/one" status --porcelain --ignored --untracked-files=all | grep -v '^!! build/' || true)
+  [ -z "$left" ] || fail "the README's Usage blocks in $shell leave $left"
+done
+pass
 runs "$scratch/one" "in a fresh clone" "$source_release_command"
 [ -z "$windows_build" ] || runs "$scratch/one" "in a fresh clone" "$zip_command"
 source_release="kordimalen-$version.tar.gz"

@@ -6,14 +6,26 @@
 # freely. No block, or two, is an error that names the pattern: a check never
 # runs nothing, or the wrong lines.
 #
+# With --section, prints every command block of the section headed "## TITLE"
+# in order, as a reader pastes them one after the other; a section without
+# one is an error.
+#
 #   tests/readme_block.sh PATTERN
+#   tests/readme_block.sh --section TITLE
 set -eu
 readme=$(dirname "$0")/../README.md
-PATTERN=$1 awk '
+if [ "$1" = --section ]; then
+  section=$2 pattern=
+else
+  section= pattern=$1
+fi
+SECTION=$section PATTERN=$pattern awk '
   function close_block() {
-    if (indent && matched) { found++; text = block }
+    if (indent && ENVIRON["SECTION"] != "" && inside) { found++; text = text block }
+    if (indent && ENVIRON["SECTION"] == "" && matched) { found++; text = block }
     indent = 0; matched = 0; block = ""
   }
+  /^## / { close_block(); inside = (substr($0, 4) == ENVIRON["SECTION"]); blank = 0; next }
   /^[ ]*$/ { close_block(); blank = 1; next }
   {
     match($0, /^ */)
@@ -27,7 +39,11 @@ PATTERN=$1 awk '
   }
   END {
     close_block()
-    if (found != 1) {
+    if (ENVIRON["SECTION"] != "" && !found) {
+      printf "the README has no command block in a section \"## %s\"\n", ENVIRON["SECTION"] > "/dev/stderr"
+      exit 1
+    }
+    if (ENVIRON["SECTION"] == "" && found != 1) {
       printf "the README has %d command blocks with a line matching /%s/, not 1\n",
              found, ENVIRON["PATTERN"] > "/dev/stderr"
       exit 1
