@@ -159,18 +159,19 @@ test -s "$scratch/one/build/default/kordimalen-sim.wav" || fail "the README's sa
 # outside build/. Once in sh and once in bash, each from a fresh rec.
 sample_copy="$scratch/one/build/default/kordimalen-sim.wav"
 cp "$sample_copy" "$scratch/sample-copy.wav"
+usage_fails() { fail "the README's Usage blocks in $shell $1:"$'\n'"$(cat "$scratch/usage.txt")"; }
 for shell in sh bash; do
   rm -rf "$scratch/one/build/default/rec"
-  (cd "$scratch/one" && PATH=$(getconf PATH) timeout 60 "$shell" -c "$usage_blocks") > "$scratch/usage.txt" 2>&1 &&
-    ! grep -q 'No such file or directory' "$scratch/usage.txt" ||
-    fail "the README's Usage blocks in $shell: $(cat "$scratch/usage.txt")"
+  (cd "$scratch/one" && PATH=$(getconf PATH) timeout 60 "$shell" -c "$usage_blocks") > "$scratch/usage.txt" 2>&1 ||
+    usage_fails "end with a failure"
+  ! grep -qE "No such file or directory|can't cd|not found" "$scratch/usage.txt" || usage_fails "meet a missing file, folder or program"
   for copy in "$sample_copy" "$scratch/one/build/default/rec/kordimalen-sim.wav" \
     "$scratch/one/build/default/rec/kordimalen-live.wav"; do
-    cmp "$scratch/sample-copy.wav" "$copy" || fail "the README's Usage blocks in $shell: $copy is not the sample's copy"
+    cmp -s "$scratch/sample-copy.wav" "$copy" || usage_fails "do not make $copy the sample's copy"
   done
-  [ ! -e "$scratch/one/build/default/rec/live.wav" ] || fail "the README's Usage blocks in $shell leave the pipe"
+  [ ! -e "$scratch/one/build/default/rec/live.wav" ] || usage_fails "leave the pipe"
   left=$(git -C "$scratch/one" status --porcelain --ignored --untracked-files=all | grep -v '^!! build/' || true)
-  [ -z "$left" ] || fail "the README's Usage blocks in $shell leave $left"
+  [ -z "$left" ] || usage_fails "leave $left"
 done
 pass
 runs "$scratch/one" "in a fresh clone" "$source_release_command"
