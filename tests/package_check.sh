@@ -42,7 +42,7 @@ fail() {
 }
 
 # The README's commands, each found by a line of its block, run as written.
-block() { "$repo/tests/readme_block.sh" "$1"; }
+block() { "$repo/tests/readme_block.sh" "$@"; }
 sample_command=$(block 'make_recording sim\.wav')
 test_command=$(block 'ctest --preset default')
 install_command=$(block '^cmake --install ')
@@ -50,7 +50,7 @@ removal_command=$(block 'install_manifest\.txt')
 releases=$(block '--target source_release')
 zip_command=$(grep -- '--preset windows' <<< "$releases")
 source_release_command=$(grep -- '--target source_release' <<< "$releases")
-usage_blocks=$("$repo/tests/readme_block.sh" --section Usage)
+usage_blocks=$(block --section Usage)
 posix_loop=$(block '^for f in \*\.wav')
 path_line=$(block '^set PATH=')
 cmd_loop=$(block '^for %f in')

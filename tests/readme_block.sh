@@ -20,12 +20,13 @@ else
   section= pattern=$1
 fi
 SECTION=$section PATTERN=$pattern awk '
+  BEGIN { section = ENVIRON["SECTION"] }
   function close_block() {
-    if (indent && ENVIRON["SECTION"] != "" && inside) { found++; text = text block }
-    if (indent && ENVIRON["SECTION"] == "" && matched) { found++; text = block }
+    if (indent && section != "" && inside) { found++; text = text block }
+    if (indent && section == "" && matched) { found++; text = block }
     indent = 0; matched = 0; block = ""
   }
-  /^## / { close_block(); inside = (substr($0, 4) == ENVIRON["SECTION"]); blank = 0; next }
+  /^## / { close_block(); inside = (substr($0, 4) == section); blank = 0; next }
   /^[ ]*$/ { close_block(); blank = 1; next }
   {
     match($0, /^ */)
@@ -39,11 +40,11 @@ SECTION=$section PATTERN=$pattern awk '
   }
   END {
     close_block()
-    if (ENVIRON["SECTION"] != "" && !found) {
-      printf "the README has no command block in a section \"## %s\"\n", ENVIRON["SECTION"] > "/dev/stderr"
+    if (section != "" && !found) {
+      printf "the README has no command block in a section \"## %s\"\n", section > "/dev/stderr"
       exit 1
     }
-    if (ENVIRON["SECTION"] == "" && found != 1) {
+    if (section == "" && found != 1) {
       printf "the README has %d command blocks with a line matching /%s/, not 1\n",
              found, ENVIRON["PATTERN"] > "/dev/stderr"
       exit 1
