@@ -35,22 +35,22 @@ int run_conversion(int argc, char** argv) {
         return exit_failure;
     }
     const std::string input_name = argv[1];
-    ConversionState state;
-    state.output_name = build_output_name(input_name);
-    print_console({"\n Convert ", given_name(input_name), " to Kordimalen format (",
-                   given_name(state.output_name), ")\n\n"});
+    const std::string output_name = build_output_name(input_name);
+    print_console({"\n Convert ", given_name(input_name), " to Kordimalen format (", given_name(output_name),
+                   ")\n\n"});
 
+    ConversionState state;
     state.input = open_file(input_name, "rb");
     // A folder opens for reading on POSIX systems, but it is not a recording.
     if (state.input == nullptr || opened_kind(state.input) == FileKind::folder) {
         print_console({"Could not open ", given_name(input_name)});
         return exit_failure;
     }
-    // Nothing is opened for writing when that would destroy the input or
-    // write the console lines into the output.
-    if (output_is_input(state.input, state.output_name) || output_is_console(state.output_name) ||
-        (state.output = open_file(state.output_name, "wb")) == nullptr) {
-        print_console({"Could not open ", given_name(state.output_name), "\n"});
+    // Nothing is written that would destroy the input or write the console
+    // lines into the output; the guard looks at the file that was opened.
+    state.output = open_output(output_name, state.input);
+    if (state.output == nullptr) {
+        print_console({"Could not open ", given_name(output_name), "\n"});
         return exit_failure;
     }
     state.output_is_regular_file = opened_kind(state.output) == FileKind::regular_file;
@@ -67,5 +67,5 @@ int report_outcome(Outcome outcome, int header_error) {
         case Outcome::write_failure: return report_write_error();
         case Outcome::read_failure: return report_read_error();
     }
-    return exit_failure;
+    unreachable();
 }

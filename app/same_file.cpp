@@ -4,8 +4,11 @@
 #include "app/system.hpp"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -17,21 +20,6 @@ bool identify(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 HANDLE handle_of(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
-
-// Opened for no access at all: only to ask which file the name leads to.
-bool identify_name(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
-    const auto wide = widen_name(name);
-    if (!wide) {
-        return false;
-    }
-    const HANDLE file = CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool known = identify(file, info);
-    if (file != INVALID_HANDLE_VALUE) {
-        (void)CloseHandle(file);
-    }
-    return known;
-}
 
 bool same_file(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
@@ -49,20 +37,42 @@ FileKind opened_kind(std::FILE* stream) {
                                                                    : FileKind::regular_file;
 }
 
-bool output_is_input(std::FILE* input, const std::string& output_name) {
+// Opened as "wb" opens (shared for reading and writing), but without
+// emptying: only a disk file that is neither the input nor the console is
+// emptied, once it is known to be neither.
+std::FILE* open_output(const std::string& name, std::FILE* input) {
+    const auto wide = widen_name(name);
+    if (!wide) {
+        return nullptr;
+    }
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
     BY_HANDLE_FILE_INFORMATION opened{};
-    BY_HANDLE_FILE_INFORMATION named{};
-    return identify(handle_of(input), opened) && identify_name(output_name, named) &&
-           same_file(opened, named);
-}
-
-bool output_is_console(const std::string& output_name) {
-    BY_HANDLE_FILE_INFORMATION console{};
-    BY_HANDLE_FILE_INFORMATION named{};
-    return identify(GetStdHandle(STD_OUTPUT_HANDLE), console) && identify_name(output_name, named) &&
-           same_file(console, named);
+    BY_HANDLE_FILE_INFORMATION other{};
+    const bool disk_file = identify(file, opened);
+    const bool is_input = disk_file && identify(handle_of(input), other) && same_file(opened, other);
+    const bool is_console =
+        disk_file && identify(GetStdHandle(STD_OUTPUT_HANDLE), other) && same_file(opened, other);
+    if (is_input || is_console || (disk_file && SetEndOfFile(file) == 0)) {
+        (void)CloseHandle(file);
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        (void)CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* output = _fdopen(descriptor, "wb");
+    if (output == nullptr) {
+        (void)_close(descriptor);  // closes the handle too
+    }
+    return output;
 }
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,18 +101,27 @@ FileKind opened_kind(std::FILE* stream) {
     return S_ISREG(opened.st_mode) ? FileKind::regular_file : FileKind::other;
 }
 
-// stat follows links, as fopen does.
-bool output_is_input(std::FILE* input, const std::string& output_name) {
+// Opened as "wb" opens (created when missing, links followed, a FIFO waiting
+// for its reader), but without emptying: a regular file is emptied only once
+// it is known to be neither the input nor the console.
+std::FILE* open_output(const std::string& name, std::FILE* input) {
+    const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        return nullptr;
+    }
     struct stat opened {};
-    struct stat named {};
-    return fstat(fileno(input), &opened) == 0 && stat(output_name.c_str(), &named) == 0 &&
-           same_file(opened, named);
-}
-
-bool output_is_console(const std::string& output_name) {
-    struct stat console {};
-    struct stat named {};
-    return fstat(STDOUT_FILENO, &console) == 0 && stat(output_name.c_str(), &named) == 0 &&
-           !S_ISCHR(named.st_mode) && same_file(console, named);
+    struct stat other {};
+    const bool known = fstat(descriptor, &opened) == 0;
+    const bool is_input = known && fstat(fileno(input), &other) == 0 && same_file(opened, other);
+    const bool is_console =
+        known && !S_ISCHR(opened.st_mode) && fstat(STDOUT_FILENO, &other) == 0 && same_file(opened, other);
+    std::FILE* output = nullptr;
+    if (known && !is_input && !is_console && (!S_ISREG(opened.st_mode) || ftruncate(descriptor, 0) == 0)) {
+        output = fdopen(descriptor, "wb");
+    }
+    if (output == nullptr) {
+        (void)close(descriptor);
+    }
+    return output;
 }
 #endif

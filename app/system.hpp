@@ -28,17 +28,17 @@ enum class FileKind {
 };
 FileKind opened_kind(std::FILE* stream);
 
-// True when the output name leads to the file the input stream was opened on
-// (the same file, FIFO or device, through a hard or symbolic link): creating
-// the output would empty or overwrite the recording, or wait for itself. The
-// output name is asked without opening it, which would empty a file or wait
-// on a FIFO.
-bool output_is_input(std::FILE* input, const std::string& output_name);
-
-// True when standard output is the file the output name leads to (a shell's
-// `> kordimalen-IN`): the console lines would be written over the recording.
-// A character device such as /dev/null takes both without harm.
-bool output_is_console(const std::string& output_name);
+// Opens the output name for writing, as "wb" would, but decides first, on the
+// file that was opened, whether it may be written: never when it is the file
+// the input stream was opened on (the same file, FIFO or device, reached
+// through a hard or symbolic link), which would be emptied or wait for
+// itself; never when standard output was sent into it (a shell's
+// `> kordimalen-IN`), whose lines would be written over the recording. A
+// character device such as /dev/null takes both. Only then is a regular file
+// emptied. The name is looked up once, so a name that changes meanwhile cannot
+// lead the emptying to the input. nullptr when it cannot be opened or must not
+// be written.
+std::FILE* open_output(const std::string& name, std::FILE* input);
 
 // A piece of a console line: the program's own text, or a name as the user
 // gave it.

@@ -89,7 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "rb") : std::fopen("/dev/null", "rb");
     state.output = std::fopen(output_path.c_str(), "wb");
     require(state.input != nullptr && state.output != nullptr, "streams open");
-    state.output_name = output_path;
     state.output_is_regular_file = true;
     AuxiRecord record;
     auxi_set_defaults(record);

@@ -2,6 +2,8 @@
 // status.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -453,6 +455,37 @@ std::vector<LinkCase> link_cases() {
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, OutputGuard, ::testing::ValuesIn(link_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Another process turns the output name between a link to another file and a
+// link to the input, as fast as it can, while the program runs again and
+// again: whatever the name leads to when it is opened, the input is never
+// emptied.
+TEST(CommandLine, OutputNameSwappedBetweenLinksNeverReachesTheInput) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need extra privileges on Windows";
+#else
+    ScratchDir dir;
+    const Bytes input = small_recording();
+    write_file(dir / "x.wav", input);
+    write_file(dir / "other.wav", {});
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        std::error_code ignored;
+        for (bool to_input = false; !done; to_input = !to_input) {
+            fs::create_symlink(to_input ? "x.wav" : "other.wav", dir / "next", ignored);
+            fs::rename(dir / "next", dir / "kordimalen-x.wav", ignored);
+        }
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int runs = 0;
+    for (; std::chrono::steady_clock::now() < end && read_file(dir / "x.wav") == input; ++runs) {
+        (void)run_converter(dir, {"x.wav"});
+    }
+    done = true;
+    swapper.join();
+    EXPECT_BYTES_EQ(read_file(dir / "x.wav"), input) << "after " << runs << " runs";
+#endif
+}
 
 // A check-only run: the console and the output both on /dev/null.
 TEST(CommandLine, ConsoleAndOutputOnTheNullDeviceConvert) {

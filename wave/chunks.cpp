@@ -8,8 +8,8 @@ namespace {
 
 // header_error values while walking: what the input ending at the next chunk
 // ID reports, by what came before it.
-constexpr int ended_after_fmt = header_code::three_bytes_not_pcm_or_ended_after_fmt;
-constexpr int ended_after_rcvr = header_code::four_bytes_not_float_or_rcvr_cut;
+constexpr int ended_after_fmt = header_code::ended_after_fmt;
+constexpr int ended_after_rcvr = header_code::rcvr_cut_short;
 constexpr int ended_after_other = header_code::chunk_cut_short;
 
 bool is_id(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
@@ -125,7 +125,7 @@ Outcome copy_sample_data(ConversionState& state) {
         case Transfer::input_error: return Outcome::read_failure;
         case Transfer::write_failed: return Outcome::write_failure;
     }
-    return Outcome::write_failure;
+    unreachable();
 }
 
 Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
@@ -149,5 +149,5 @@ Outcome convert_wave(ConversionState& state, AuxiRecord& record) {
         case Outcome::write_failure:
         case Outcome::read_failure: (void)close_output(state); return outcome;
     }
-    return outcome;
+    unreachable();
 }

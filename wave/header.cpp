@@ -31,9 +31,9 @@ int block_align_error(std::int16_t block_align, std::int16_t channels, std::uint
     using namespace header_code;
     switch (block_align / channels) {
         case 1: return format == format_pcm ? 0 : one_byte_not_pcm;
-        case 2: return format == format_pcm ? 0 : two_bytes_not_pcm_or_fmt_cut;
-        case 3: return format == format_pcm ? 0 : three_bytes_not_pcm_or_ended_after_fmt;
-        case 4: return format == format_ieee_float ? 0 : four_bytes_not_float_or_rcvr_cut;
+        case 2: return format == format_pcm ? 0 : two_bytes_not_pcm;
+        case 3: return format == format_pcm ? 0 : three_bytes_not_pcm;
+        case 4: return format == format_ieee_float ? 0 : four_bytes_not_float;
         default: return bad_block_align;
     }
 }
@@ -107,8 +107,7 @@ Outcome copy_wave_header(ConversionState& state, AuxiRecord& record) {
         case Transfer::done: break;
         case Transfer::write_failed: return Outcome::write_failure;
         case Transfer::input_ended:
-        case Transfer::input_error: return header_error(state, two_bytes_not_pcm_or_fmt_cut);
+        case Transfer::input_error: return header_error(state, fmt_cut_short);
     }
-    state.fmt_remaining = 0;
     return Outcome::success;
 }

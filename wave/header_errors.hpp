@@ -30,14 +30,23 @@ inline constexpr int no_byte_rate = 8;
 inline constexpr int bad_block_align = 9;
 // 1 byte per sample, but not PCM.
 inline constexpr int one_byte_not_pcm = 10;
-// 2 bytes per sample, but not PCM; or the input ends inside the fmt chunk.
-inline constexpr int two_bytes_not_pcm_or_fmt_cut = 11;
-// 3 bytes per sample, but not PCM; or the input ends where the first chunk
-// after "fmt " (and its pad byte) should begin.
-inline constexpr int three_bytes_not_pcm_or_ended_after_fmt = 12;
-// 4 bytes per sample, but not IEEE float; or a "rcvr" chunk is cut short, or
-// the input ends right after one.
-inline constexpr int four_bytes_not_float_or_rcvr_cut = 13;
+// 2 bytes per sample, but not PCM.
+inline constexpr int two_bytes_not_pcm = 11;
+// 3 bytes per sample, but not PCM.
+inline constexpr int three_bytes_not_pcm = 12;
+// 4 bytes per sample, but not IEEE float.
+inline constexpr int four_bytes_not_float = 13;
+
+// Codes 11 to 13 also name where the input ended; the numbers are shared with
+// the sample-width checks above, which are other events.
+
+// The input ends inside the fmt chunk.
+inline constexpr int fmt_cut_short = 11;
+// The input ends where the first chunk after "fmt " (and its pad byte) should
+// begin.
+inline constexpr int ended_after_fmt = 12;
+// A "rcvr" chunk is cut short, or the input ends right after one.
+inline constexpr int rcvr_cut_short = 13;
 // The size of "data" or of another chunk is cut short, or the input ends
 // inside a skipped chunk or right after one.
 inline constexpr int chunk_cut_short = 25;

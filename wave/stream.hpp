@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 enum class Outcome {
     success,
@@ -15,10 +14,19 @@ enum class Outcome {
     read_failure,  // an I/O error (not the end) anywhere in the input
 };
 
+// Ends a switch that returns for every value of its enum: no other value is
+// ever made, so control never gets past it.
+[[noreturn]] inline void unreachable() {
+#if defined(__GNUC__)
+    __builtin_unreachable();
+#elif defined(_MSC_VER)
+    __assume(false);
+#endif
+}
+
 struct ConversionState {
     std::FILE* input = nullptr;
     std::FILE* output = nullptr;
-    std::string output_name;
     bool output_is_regular_file = false;  // only then is the RIFF size corrected
     int header_error = 0;
     std::uint32_t riff_size = 0;  // as the input gives it
