@@ -204,6 +204,38 @@ TEST(RiffSize, IsTrueForARecordingPast2GiB) {
     EXPECT_TRUE(output.good());
 }
 
+// Memory does not grow with the recording: converting 256 MiB takes no more
+// than a few MiB above what a tiny recording takes. The input is sparse; the
+// output is written whole.
+TEST(Memory, IsFixedWhateverTheSizeOfTheRecording) {
+#ifndef KORDIMALEN_CAN_MEASURE_MEMORY
+    GTEST_SKIP() << "the program's peak memory cannot be measured here";
+#else
+    constexpr std::uint64_t length = std::uint64_t{256} << 20;
+    constexpr long allowed_growth_kib = 4 << 10;
+    ScratchDir dir;
+    if (const std::uint64_t space = fs::space(dir.path()).available; space < 2 * length)
+        GTEST_SKIP() << "needs " << (2 * length >> 20) << " MiB free in the temporary folder, which has "
+                     << (space >> 20) << " MiB";
+    const Bytes header = cat({wave_file(Format{}, {}), text("data"), le32(std::uint32_t{length - fmt_end - 8})});
+    write_file(dir / "tiny.wav", cat({header, Bytes(6)}));
+    {
+        std::ofstream input(dir / "large.wav", std::ios::binary);
+        input.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+        input.seekp(static_cast<std::streamoff>(length - 1));
+        input.put('\0');
+        ASSERT_TRUE(input.good());
+    }
+    const RunResult tiny = run_converter(dir, {"tiny.wav"});
+    const RunResult large = run_converter(dir, {"large.wav"});
+    ASSERT_TRUE(succeeded(tiny, "tiny.wav"));
+    ASSERT_TRUE(succeeded(large, "large.wav"));
+    ASSERT_EQ(fs::file_size(dir / "kordimalen-large.wav"), length + 76);
+    EXPECT_LE(large.peak_memory_kib, tiny.peak_memory_kib + allowed_growth_kib)
+        << "a tiny recording takes " << tiny.peak_memory_kib << " KiB";
+#endif
+}
+
 TEST(RiffSize, IsTheLengthLess8WhileThatFits32Bits) {
     constexpr std::uint64_t four_gib = std::uint64_t{1} << 32;
     struct Case {

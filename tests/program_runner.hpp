@@ -15,6 +15,7 @@ struct RunResult {
     std::string out;      // standard output, with the platform's newlines as \n
     std::string raw_out;  // standard output, byte for byte
     std::string err;      // standard error, which must stay empty
+    long peak_memory_kib = 0;  // the program's peak resident memory, where KORDIMALEN_CAN_MEASURE_MEMORY
 };
 
 // A fresh directory per test, removed afterwards.
@@ -40,6 +41,10 @@ Bytes read_file(const std::filesystem::path& path);
 inline constexpr std::uint64_t no_file_size_limit = UINT64_MAX;
 #if __has_include(<sys/resource.h>)
 #define KORDIMALEN_CAN_CAP_FILE_SIZES 1  // with setrlimit
+#endif
+// The program's own memory, not an emulator's around it.
+#if __has_include(<sys/resource.h>) && !defined(KORDIMALEN_EMULATOR)
+#define KORDIMALEN_CAN_MEASURE_MEMORY 1  // with wait4
 #endif
 
 struct RunOptions {
