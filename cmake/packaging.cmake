@@ -50,8 +50,12 @@ configure_file(${PROJECT_SOURCE_DIR}/doc/kordimalen.1.in ${PROJECT_BINARY_DIR}/k
 if(WIN32)
   # The program and the documents a Windows user opens with a double click,
   # unzipped straight into the folder that goes on PATH.
-  install(TARGETS kordimalen RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION . RENAME README.txt)
+  install(TARGETS kordimalen kordimalen-drop RUNTIME DESTINATION .)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS README.md cmake/windows_readme.cmake)
+  # README.txt: README.md's parts for Windows users, as plain text.
+  include(${PROJECT_SOURCE_DIR}/cmake/windows_readme.cmake)
+  windows_readme(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.txt)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   install(TARGETS kordimalen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
