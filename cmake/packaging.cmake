@@ -152,6 +152,19 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_CROSSCOMPILING)
+    # A .deb for another CPU, made on this machine: Debian's name for that CPU,
+    # not dpkg's own, and the C library the program needs read off its symbol
+    # versions (see cmake/cpack_project.cmake.in), since dpkg-shlibdeps knows
+    # only this machine's libraries.
+    set(debian_architectures aarch64 arm64 arm armhf i686 i386 s390x s390x)
+    list(FIND debian_architectures ${CMAKE_SYSTEM_PROCESSOR} processor)
+    if(processor GREATER -1)
+      math(EXPR processor "${processor} + 1")
+      list(GET debian_architectures ${processor} CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    endif()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  endif()
 
   set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
   set(CPACK_RPM_PACKAGE_LICENSE MIT)
