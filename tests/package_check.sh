@@ -47,9 +47,7 @@ sample_command=$(block 'make_recording sim\.wav')
 test_command=$(block 'ctest --preset default')
 install_command=$(block '^cmake --install ')
 removal_command=$(block 'install_manifest\.txt')
-releases=$(block '--target source_release')
-zip_command=$(grep -- '--preset windows' <<< "$releases")
-source_release_command=$(grep -- '--target source_release' <<< "$releases")
+package_lines=$(block 'cpack -G DEB')
 usage_blocks=$(block --section Usage)
 posix_loop=$(block '^for f in \*\.wav')
 path_line=$(block '^set PATH=')
@@ -146,8 +144,7 @@ runs() {
 }
 
 # A second build of the commit, in a fresh clone, by the README's commands:
-# the sample command builds the program and no test, and the zip and source
-# release are the same as the ones checked here.
+# the sample command builds the program and no test.
 git clone -q "$repo" "$scratch/one"
 runs "$scratch/one" "in a fresh clone" "$sample_command"
 test -s "$scratch/one/build/default/kordimalen-sim.wav" || fail "the README's sample command converts nothing"
@@ -174,23 +171,26 @@ for shell in sh bash; do
   [ -z "$left" ] || usage_fails "leave $left"
 done
 pass
-runs "$scratch/one" "in a fresh clone" "$source_release_command"
-[ -z "$windows_build" ] || runs "$scratch/one" "in a fresh clone" "$zip_command"
+# The README's package lines, up to the install, which needs root: each makes
+# the package that its install names, on this machine's architecture.
+while read -r line; do
+  runs "$scratch/one" "in a fresh clone" "${line%% && sudo *}"
+  (cd "$scratch/one" && eval "test -f ${line##*install }") || fail "the README's line makes no ${line##*install }"
+done <<< "$package_lines"
+pass
 source_release="kordimalen-$version.tar.gz"
 cmake --build "$linux_build" --target source_release > /dev/null
-cmp "$linux_build/$source_release" "$scratch/one/build/default/$source_release"
-pass
 
 # The source release holds the commit's files but CI's, and builds from itself
 # outside git: the README's two set-up commands pass in it, and between them
 # its install for one user (HOME a scratch folder here) converts and shows
 # the manual page, and its removal leaves no file of that install. Its .deb,
 # made once all is built, is the same as the one checked here.
-tar tzf "$scratch/one/build/default/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
+tar tzf "$linux_build/$source_release" | grep -v '/$' | sed "s|^kordimalen-$version/||" | sort > "$scratch/released"
 git -C "$repo" ls-files | grep -v -e '^\.ci/' -e '^\.gitignore$' | sort | diff - "$scratch/released" ||
   fail "the source release holds other files than the commit's"
 mkdir "$scratch/unpacked"
-tar xzf "$scratch/one/build/default/$source_release" -C "$scratch/unpacked"
+tar xzf "$linux_build/$source_release" -C "$scratch/unpacked"
 released="$scratch/unpacked/kordimalen-$version"
 ! git -C "$released" rev-parse --git-dir > /dev/null 2>&1 || fail "the source release is unpacked inside git"
 runs "$released" "in the source release" "$sample_command"
@@ -209,10 +209,19 @@ pass
 if [ -n "$windows_build" ]; then
   (cd "$windows_build" && rm -f ./*.zip && cpack -G ZIP > /dev/null)
   zip="$windows_build/kordimalen-$version-win64.zip"
-  cmp "$zip" "$scratch/one/build/windows/kordimalen-$version-win64.zip"
+  unzip -Z1 "$zip" | LC_ALL=C sort > "$scratch/zip-files"
+  printf '%s\n' LICENSE.txt README.txt kordimalen-drop.exe kordimalen.exe | diff - "$scratch/zip-files" ||
+    fail "the .zip holds other files"
+  # Its README.txt is for Windows: CR LF line ends, nothing on building from
+  # source, no link, and a first screen that says what the program does and
+  # how to run it from the unzipped folder.
+  unzip -p "$zip" README.txt > "$scratch/README.txt"
+  ! grep -qv $'\r$' "$scratch/README.txt" || fail "README.txt has a line without CR LF"
+  ! grep -qiwE 'cmake|apt-get|sudo|dnf|cpack|\]\(' "$scratch/README.txt" ||
+    fail "README.txt tells how to build from source, or links out of the zip"
+  head -n 25 "$scratch/README.txt" | grep -q "converts one RIFF WAVE recording" &&
+    head -n 25 "$scratch/README.txt" | grep -q "onto .kordimalen-drop.exe" || fail "README.txt's first screen"
   pass
-  unzip -Z1 "$zip" | sort > "$scratch/zip-files"
-  printf '%s\n' LICENSE.txt README.txt kordimalen.exe | diff - "$scratch/zip-files" || fail "the .zip holds other files"
   # The manifest declares UTF-8 names and long paths.
   unzip -p "$zip" kordimalen.exe > "$scratch/kordimalen.exe"
   for setting in '<activeCodePage [^>]*>UTF-8<' '<longPathAware [^>]*>true<'; do
@@ -263,6 +272,25 @@ if [ -n "$windows_build" ]; then
   rm -rf "$drive_c/kordimalen-rec"
   shown=$(cd "$scratch/loop" && "$wine" cmd /c loop.bat | tr -d '\r') || true
   loop_ran "in a .bat file" "$shown"
+  pass
+
+  # The zip's drop target, started as Explorer starts it: Wine puts each
+  # argument on its command line quoted only when it holds a space. Every
+  # recording of C:\rec, and the one in a folder given by its name, converts
+  # beside itself to the Linux program's bytes; the broken one is named at the
+  # end, and the status is 1.
+  rm -f "$drive_c"/rec/kordimalen-*
+  mkdir "$drive_c/rec/a folder" && cp "$scratch/run/sim.wav" "$drive_c/rec/a folder/in it.wav"
+  dropped=()
+  for name in "${names[@]}" broken.wav; do dropped+=("C:\\rec\\$name"); done
+  status=0
+  shown=$("$wine" "$installed/kordimalen-drop.exe" "${dropped[@]}" 'C:\rec\a folder' < /dev/null | tr -d '\r') ||
+    status=$?
+  for copy in "${names[@]/#/kordimalen-}" "a folder/kordimalen-in it.wav"; do
+    cmp "$scratch/run/kordimalen-sim.wav" "$drive_c/rec/$copy" || fail "the drop target made no copy $copy: $shown"
+  done
+  [ "$status" -eq 1 ] && [ "$(tail -n 2 <<< "$shown")" = $'Failed:\n  C:\\rec\\broken.wav' ] ||
+    fail "the drop target does not name the failed recording and end with status 1: $shown"
   pass
 
   # A console (a pseudo-terminal gives Wine's program one, in its default
