@@ -36,8 +36,8 @@ int run_conversion(int argc, char** argv) {
     }
     const std::string input_name = argv[1];
     const std::string output_name = build_output_name(input_name);
-    print_console({"\n Convert ", given_name(input_name), " to Kordimalen format (", given_name(output_name),
-                   ")\n\n"});
+    print_console(
+        {"\n Convert ", given_name(input_name), " to Kordimalen format (", given_name(output_name), ")\n\n"});
 
     ConversionState state;
     state.input = open_file(input_name, "rb");

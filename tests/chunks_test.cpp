@@ -217,11 +217,13 @@ TEST(Memory, IsFixedWhateverTheSizeOfTheRecording) {
     if (const std::uint64_t space = fs::space(dir.path()).available; space < 2 * length)
         GTEST_SKIP() << "needs " << (2 * length >> 20) << " MiB free in the temporary folder, which has "
                      << (space >> 20) << " MiB";
-    const Bytes header = cat({wave_file(Format{}, {}), text("data"), le32(std::uint32_t{length - fmt_end - 8})});
+    const Bytes header =
+        cat({wave_file(Format{}, {}), text("data"), le32(std::uint32_t{length - fmt_end - 8})});
     write_file(dir / "tiny.wav", cat({header, Bytes(6)}));
     {
         std::ofstream input(dir / "large.wav", std::ios::binary);
-        input.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+        input.write(reinterpret_cast<const char*>(header.data()),
+                    static_cast<std::streamsize>(header.size()));
         input.seekp(static_cast<std::streamoff>(length - 1));
         input.put('\0');
         ASSERT_TRUE(input.good());

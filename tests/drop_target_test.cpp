@@ -82,7 +82,9 @@ std::string utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-Bytes recording() { return wave_file(Format{}, {chunk("rcvr", le32(7)), chunk("data", Bytes{1, 2, 3, 4, 5, 6})}); }
+Bytes recording() {
+    return wave_file(Format{}, {chunk("rcvr", le32(7)), chunk("data", Bytes{1, 2, 3, 4, 5, 6})});
+}
 
 // What the program itself makes of the recording.
 Bytes converted() {
@@ -95,8 +97,8 @@ Bytes converted() {
 // Every character that cmd.exe would take for syntax, and letters outside any
 // one code page.
 const std::vector<std::string> names = {
-    "with space.wav", "x&y.wav", "c^d.wav", "50%x%.wav", "bang!.wav", "(p).wav",   "semi;colon.wav",
-    "com,ma.wav",     "eq=ual.wav", "it's.wav", "é.wav", "жук.wav", "录音.wav", "a b&c (1).wav"};
+    "with space.wav", "x&y.wav",    "c^d.wav",  "50%x%.wav", "bang!.wav", "(p).wav",  "semi;colon.wav",
+    "com,ma.wav",     "eq=ual.wav", "it's.wav", "é.wav",     "жук.wav",   "录音.wav", "a b&c (1).wav"};
 
 TEST(DropTarget, ConvertsEachDroppedRecordingBesideItAndNamesTheFailedOnes) {
     const Bytes expected = converted();

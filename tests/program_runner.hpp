@@ -12,9 +12,9 @@
 
 struct RunResult {
     int exit_code = -1;
-    std::string out;      // standard output, with the platform's newlines as \n
-    std::string raw_out;  // standard output, byte for byte
-    std::string err;      // standard error, which must stay empty
+    std::string out;           // standard output, with the platform's newlines as \n
+    std::string raw_out;       // standard output, byte for byte
+    std::string err;           // standard error, which must stay empty
     long peak_memory_kib = 0;  // the program's peak resident memory, where KORDIMALEN_CAN_MEASURE_MEMORY
 };
 

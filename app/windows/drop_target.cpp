@@ -44,7 +44,8 @@ void say(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide_size, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return;
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide_size, bytes.data(), size, nullptr, nullptr) == size) {
+    if (WideCharToMultiByte(CP_UTF8, 0, lines.data(), wide_size, bytes.data(), size, nullptr, nullptr) ==
+        size) {
         (void)WriteFile(out, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
     }
 }
@@ -75,7 +76,8 @@ std::vector<std::wstring> recordings_in(std::wstring folder) {
     if (search == INVALID_HANDLE_VALUE) return found;
     do {
         const std::wstring name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ends_with_wav(name) && !is_copy(name)) {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ends_with_wav(name) &&
+            !is_copy(name)) {
             found.push_back(folder + name);
         }
     } while (FindNextFileW(search, &entry) != 0);
@@ -134,7 +136,8 @@ bool convert(const std::wstring& converter, const std::wstring& path) {
 bool console_of_its_own() {
     DWORD processes[2];
     DWORD mode = 0;
-    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    return GetConsoleProcessList(processes, 2) == 1 &&
+           GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
 int run(const std::vector<std::wstring>& dropped, const std::wstring& converter) {
