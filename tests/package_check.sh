@@ -13,17 +13,20 @@
 # - in a fresh clone, the README's sample command builds no test; its Usage
 #   blocks, pasted in order where that command leaves the reader, convert the
 #   sample (through a named pipe too), find every file they name and leave
-#   nothing outside build/; its zip and source release commands give the same
-#   .zip and source release as the builds checked; the source release,
-#   unpacked outside git, passes the README's two set-up commands and gives
-#   the same .deb;
-# - the Windows .zip holds the program, the licence and the README, with no
-#   folder around them; its manifest declares UTF-8 names and long paths;
+#   nothing outside build/; its package lines make the packages they install;
+#   the source release, unpacked outside git, passes the README's two set-up
+#   commands and gives the same .deb;
+# - the Windows .zip holds the program, the drop target, the licence and a
+#   README.txt for Windows (CR LF, nothing on building from source, no link),
+#   with no folder around them; its manifest declares UTF-8 names and long
+#   paths;
 #   unzipped into the folder that the README's PATH line puts on PATH, it
 #   converts under Wine's cmd.exe from another folder and in the README's
 #   loop, typed and in a .bat file (which names a broken recording and ends
 #   with status 1), and a console shows names as typed, their control
-#   characters escaped.
+#   characters escaped; the drop target, started as Explorer starts it,
+#   converts recordings and a folder beside themselves to the Linux program's
+#   bytes, and names a broken recording.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
