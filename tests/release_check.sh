@@ -23,8 +23,9 @@ pass() { checks=$((checks + 1)); }
 
 command=$(grep -o 'cmake/make_release\.sh' "$repo/doc/DEVELOPING.md" | head -n 1 || true)
 [ -n "$command" ] || fail "doc/DEVELOPING.md gives no release command"
+commit=$(git -C "$repo" rev-parse HEAD)
 for clone in one two; do
-  git clone -q "$repo" "$scratch/$clone"
+  git clone -q "$repo" "$scratch/$clone" && git -C "$scratch/$clone" checkout -q "$commit"
   (cd "$scratch/$clone" && "./$command") > "$scratch/$clone.log" 2>&1 ||
     { tail -n 30 "$scratch/$clone.log"; fail "the release command in a fresh clone"; }
 done
