@@ -1,5 +1,6 @@
 // What the driver asks of the operating system beyond standard C++: names as
-// the system reads them, what a stream or a name leads to, and the console.
+// the system reads them, what a stream is on, the output opened under its
+// guards, and the console.
 // Each platform's answer stands beside the others in one small file.
 #pragma once
 
