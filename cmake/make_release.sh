@@ -21,28 +21,25 @@ release=build/release
 rm -rf "$release" build/release-*
 mkdir -p "$release"
 
-# package PRESET NAME GENERATOR... [-- CMAKE_ARGUMENT...]: configures the preset
+# package PRESET NAME "GENERATOR..." [CMAKE_ARGUMENT...]: configures the preset
 # in build/release-NAME without tests, and makes its packages (cpack builds
 # what they need first).
 package() {
-  local preset=$1 folder=build/release-$2
-  shift 2
-  local generators=()
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do generators+=("$1") && shift; done
-  [ $# -eq 0 ] || shift
-  echo "-- $folder: ${generators[*]}"
+  local preset=$1 folder=build/release-$2 generators=$3
+  shift 3
+  echo "-- $folder: $generators"
   cmake --preset "$preset" -B "$folder" -DKORDIMALEN_BUILD_TESTS=OFF "$@" > "$folder.log" 2>&1 ||
     { cat "$folder.log"; exit 1; }
-  for generator in "${generators[@]}"; do
+  for generator in $generators; do
     (cd "$folder" && cpack -G "$generator") >> "$folder.log" 2>&1 || { cat "$folder.log"; exit 1; }
   done
 }
 
-package default amd64 DEB RPM
+package default amd64 "DEB RPM"
 cmake --build build/release-amd64 --target source_release >> build/release-amd64.log 2>&1
 # The boards' packages link the C library dynamically, as the amd64 one does.
-package aarch64 arm64 DEB -- -DKORDIMALEN_PACKAGE_BUILD=ON
-package armhf armhf DEB -- -DKORDIMALEN_PACKAGE_BUILD=ON
+package aarch64 arm64 DEB -DKORDIMALEN_PACKAGE_BUILD=ON
+package armhf armhf DEB -DKORDIMALEN_PACKAGE_BUILD=ON
 package windows win64 ZIP
 
 cp build/release-amd64/*.tar.gz build/release-*/*.deb build/release-amd64/*.rpm build/release-win64/*.zip \

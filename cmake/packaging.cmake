@@ -180,9 +180,12 @@ else()
   # other packages' and belong with debug information this package lacks; the
   # commit's time as the build time and the files' latest time, and no build
   # machine's name, so that two builds give the same bytes.
-  set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}\n%define _build_id_links none
-%define use_source_date_epoch_as_buildtime 1\n%define clamp_mtime_to_source_date_epoch 1
-%define _buildhost reproducible")
+  string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
+         "%define packager ${CPACK_PACKAGE_CONTACT}"
+         "%define _build_id_links none"
+         "%define use_source_date_epoch_as_buildtime 1"
+         "%define clamp_mtime_to_source_date_epoch 1"
+         "%define _buildhost reproducible")
 endif()
 
 # The source release, kordimalen-VERSION.tar.gz: the files of the last commit
