@@ -38,8 +38,8 @@ FileKind opened_kind(std::FILE* stream) {
 }
 
 // Opened as "wb" opens (shared for reading and writing), but without
-// emptying: only a disk file that is neither the input nor the console is
-// emptied, once it is known to be neither.
+// emptying: only a disk file that holds bytes and is neither the input nor the
+// console is emptied, once it is known to be neither.
 std::FILE* open_output(const std::string& name, std::FILE* input) {
     const auto wide = widen_name(name);
     if (!wide) {
@@ -56,7 +56,8 @@ std::FILE* open_output(const std::string& name, std::FILE* input) {
     const bool is_input = disk_file && identify(handle_of(input), other) && same_file(opened, other);
     const bool is_console =
         disk_file && identify(GetStdHandle(STD_OUTPUT_HANDLE), other) && same_file(opened, other);
-    if (is_input || is_console || (disk_file && SetEndOfFile(file) == 0)) {
+    const bool holds_bytes = disk_file && (opened.nFileSizeHigh != 0 || opened.nFileSizeLow != 0);
+    if (is_input || is_console || (holds_bytes && SetEndOfFile(file) == 0)) {
         (void)CloseHandle(file);
         return nullptr;
     }
@@ -102,8 +103,8 @@ FileKind opened_kind(std::FILE* stream) {
 }
 
 // Opened as "wb" opens (created when missing, links followed, a FIFO waiting
-// for its reader), but without emptying: a regular file is emptied only once
-// it is known to be neither the input nor the console.
+// for its reader), but without emptying: a regular file that holds bytes is
+// emptied only once it is known to be neither the input nor the console.
 std::FILE* open_output(const std::string& name, std::FILE* input) {
     const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
@@ -115,8 +116,12 @@ std::FILE* open_output(const std::string& name, std::FILE* input) {
     const bool is_input = known && fstat(fileno(input), &other) == 0 && same_file(opened, other);
     const bool is_console =
         known && !S_ISCHR(opened.st_mode) && fstat(STDOUT_FILENO, &other) == 0 && same_file(opened, other);
+    // Only a file that holds bytes is emptied: ext4 takes a file truncated to
+    // size 0 for one being replaced and writes all of it back when it is
+    // closed, which a just-created output need not wait for.
+    const bool holds_bytes = S_ISREG(opened.st_mode) && opened.st_size > 0;
     std::FILE* output = nullptr;
-    if (known && !is_input && !is_console && (!S_ISREG(opened.st_mode) || ftruncate(descriptor, 0) == 0)) {
+    if (known && !is_input && !is_console && (!holds_bytes || ftruncate(descriptor, 0) == 0)) {
         output = fdopen(descriptor, "wb");
     }
     if (output == nullptr) {

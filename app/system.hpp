@@ -36,7 +36,7 @@ FileKind opened_kind(std::FILE* stream);
 // itself; never when standard output was sent into it (a shell's
 // `> kordimalen-IN`), whose lines would be written over the recording. A
 // character device such as /dev/null takes both. Only then is a regular file
-// emptied. The name is looked up once, so a name that changes meanwhile cannot
+// that holds bytes emptied. The name is looked up once, so a name that changes meanwhile cannot
 // lead the emptying to the input. nullptr when it cannot be opened or must not
 // be written.
 std::FILE* open_output(const std::string& name, std::FILE* input);
