@@ -3,9 +3,9 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "app/system.hpp"
+#include "app/utf8.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -39,10 +39,8 @@ bool output_is_terminal() {
 }
 
 // A console shows bytes in its own output code page (the OEM one, 437, 850,
-// 866, ..., unless the user changed it), not in the code page the names came
-// in; as UTF-16 through WriteConsoleW it shows them as typed. A name's control
-// characters are those of the text read in its code page: in 1252 the bytes
-// 0x80 to 0x9F are letters and marks such as ’, and stay.
+// 866, ..., unless the user changed it); as UTF-16 through WriteConsoleW it
+// shows every name as typed.
 bool write_to_console(std::initializer_list<ConsoleText> line) {
     std::wstring shown;
     for (const ConsoleText& piece : line) {
@@ -67,32 +65,32 @@ bool write_to_console(std::initializer_list<ConsoleText> line) {
                         &written, nullptr);
     return true;
 }
+
+// A file or a pipe gets a name in the ANSI code page, as a program that reads
+// its arguments in that code page prints them: UTF-8 under the manifest on
+// Windows 10 1903 and later, 1252 in western Europe before. A name that the
+// code page cannot hold goes as UTF-8, never as a look-alike.
+std::string in_code_page(std::string_view name) {
+    const auto wide = widen_name(name);
+    if (GetACP() == CP_UTF8 || !wide || wide->size() > static_cast<std::size_t>(INT_MAX)) {
+        return std::string(name);
+    }
+    const int wide_size = static_cast<int>(wide->size());
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), wide_size, nullptr, 0,
+                                         nullptr, &lossy);
+    if (size <= 0 || lossy != FALSE) return std::string(name);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), wide_size, bytes.data(), size,
+                            nullptr, &lossy) != size ||
+        lossy != FALSE) {
+        return std::string(name);
+    }
+    return bytes;
+}
 #else
 bool output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 #endif
-
-// The code point of the well-formed UTF-8 character that `text` starts with,
-// and its length in bytes. A byte that starts none stands for itself, so that
-// a lone 0x9B counts as the C1 control a terminal takes it for.
-std::pair<char32_t, std::size_t> next_character(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(0);
-    const std::size_t length = lead < 0x80   ? 1
-                               : lead < 0xC2 ? 0
-                               : lead < 0xE0 ? 2
-                               : lead < 0xF0 ? 3
-                               : lead < 0xF5 ? 4
-                                             : 0;
-    if (length <= 1 || text.size() < length) return {lead, 1};
-    char32_t code = lead & (0x7FU >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0U) != 0x80) return {lead, 1};
-        code = (code << 6) | (byte(i) & 0x3FU);
-    }
-    constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};  // shorter forms are overlong
-    if (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return {lead, 1};
-    return {code, length};
-}
 
 // A name as bytes for a terminal: each byte of a control character as \xHH
 // (a UTF-8 C1 control gives two), every other byte as it is.
@@ -121,9 +119,39 @@ void print_console(std::initializer_list<ConsoleText> line) {
     for (const ConsoleText& piece : line) {
         if (terminal && piece.is_name) {
             append_visible(bytes, piece.text);
+#ifdef _WIN32
+        } else if (piece.is_name) {
+            bytes.append(in_code_page(piece.text));
+#endif
         } else {
             bytes.append(piece.text);
         }
     }
     (void)std::printf("%s", bytes.c_str());
 }
+
+#ifdef _WIN32
+bool console_of_its_own() {
+    DWORD processes[2];
+    DWORD mode = 0;
+    // Under Wine the console is the terminal that started the program, which
+    // stays open after it.
+    const HMODULE system = GetModuleHandleW(L"ntdll.dll");
+    const bool wine = system != nullptr && GetProcAddress(system, "wine_get_version") != nullptr;
+    return !wine && GetConsoleProcessList(processes, 2) == 1 &&
+           GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void wait_for_a_key() {
+    print_console({"\nPress a key to close this window."});
+    (void)std::fflush(stdout);
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    (void)FlushConsoleInputBuffer(input);
+    // A key press, not its release or a mouse move, ends the wait.
+    INPUT_RECORD event{};
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &event, 1, &read) != 0 && read == 1) {
+        if (event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown != 0) break;
+    }
+}
+#endif

@@ -9,63 +9,77 @@
 
 std::string build_output_name(const std::string& argument) { return "kordimalen-" + argument; }
 
-int report_header_error(int code) {
-    const std::string number = std::to_string(code);
-    print_console({code == header_code::unknown_format_tag ? "Unknown wFormatTag." : "",
-                   "Error in .wav file header [", number, "]"});
-    return exit_failure;
+FailureLine failure_line(Outcome outcome, int header_error) {
+    switch (outcome) {
+        case Outcome::success: return {};
+        case Outcome::header_error:
+            return {
+                std::string(header_error == header_code::unknown_format_tag ? "Unknown wFormatTag." : "") +
+                    "Error in .wav file header [" + std::to_string(header_error) + "]",
+                "", ""};
+        case Outcome::write_failure: return {"\nERROR: Failed to write output file.\n", "", ""};
+        case Outcome::read_failure: return {"\nERROR: Failed to read input file.\n", "", ""};
+    }
+    unreachable();
 }
 
-int report_write_error() {
-    print_console({"\nERROR: Failed to write output file.\n"});
-    return exit_failure;
+namespace {
+
+void print_line(const FailureLine& line) { print_console({line.text, given_name(line.name), line.end}); }
+
+}  // namespace
+
+int report_outcome(Outcome outcome, int header_error) {
+    print_line(failure_line(outcome, header_error));
+    return outcome == Outcome::success ? exit_success : exit_failure;
 }
 
-int report_read_error() {
-    print_console({"\nERROR: Failed to read input file.\n"});
-    return exit_failure;
-}
-
-int run_conversion(int argc, char** argv) {
-    static AuxiRecord record;  // lives for the whole run, like the conversion
-    auxi_set_defaults(record);
-
-    if (argc != 2) {
+int run_conversion(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
         print_console({"Give a single filename as argument to this program. (ex sim.wav)"});
         return exit_failure;
     }
-    const std::string input_name = argv[1];
-    const std::string output_name = build_output_name(input_name);
-    print_console(
-        {"\n Convert ", given_name(input_name), " to Kordimalen format (", given_name(output_name), ")\n\n"});
+    return convert_recording("", arguments[0]).status;
+}
 
+ConversionReport convert_recording(const std::string& folder, const std::string& name) {
+    static AuxiRecord record;  // the process's record, set anew for each conversion
+    auxi_set_defaults(record);
+
+    const std::string output_name = build_output_name(name);
+    print_console(
+        {"\n Convert ", given_name(name), " to Kordimalen format (", given_name(output_name), ")\n\n"});
+
+    ConversionReport report;
     ConversionState state;
-    state.input = open_file(input_name, "rb");
+    state.input = open_file(folder + name, "rb");
     // A folder opens for reading on POSIX systems, but it is not a recording.
-    if (state.input == nullptr || opened_kind(state.input) == FileKind::folder) {
-        print_console({"Could not open ", given_name(input_name)});
-        return exit_failure;
+    if (state.input != nullptr && opened_kind(state.input) == FileKind::folder) {
+        (void)std::fclose(state.input);
+        state.input = nullptr;
+    }
+    if (state.input == nullptr) {
+        report.failure = {"Could not open ", name, ""};
+        print_line(report.failure);
+        return report;
     }
     // Nothing is written that would destroy the input or write the console
     // lines into the output; the guard looks at the file that was opened.
-    state.output = open_output(output_name, state.input);
+    state.output = open_output(folder + output_name, state.input);
     if (state.output == nullptr) {
-        print_console({"Could not open ", given_name(output_name), "\n"});
-        return exit_failure;
+        (void)std::fclose(state.input);
+        report.failure = {"Could not open ", output_name, "\n"};
+        print_line(report.failure);
+        return report;
     }
     state.output_is_regular_file = opened_kind(state.output) == FileKind::regular_file;
     set_stream_buffers(state);
 
-    const Outcome outcome = convert_wave(state, record);
-    return report_outcome(outcome, state.header_error);
-}
-
-int report_outcome(Outcome outcome, int header_error) {
-    switch (outcome) {
-        case Outcome::success: return exit_success;
-        case Outcome::header_error: return report_header_error(header_error);
-        case Outcome::write_failure: return report_write_error();
-        case Outcome::read_failure: return report_read_error();
-    }
-    unreachable();
+    const Outcome outcome = convert_wave(state, record);  // closes the output
+    (void)std::fclose(state.input);
+    report.failure = failure_line(outcome, state.header_error);
+    print_line(report.failure);
+    report.status = outcome == Outcome::success ? exit_success : exit_failure;
+    report.copy_left = outcome != Outcome::success;
+    return report;
 }

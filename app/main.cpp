@@ -1,6 +1,9 @@
 #include <csignal>
+#include <string>
+#include <vector>
 
 #include "app/driver.hpp"
+#include "app/system.hpp"
 
 #ifdef __MINGW32__
 // cmd.exe passes wildcard patterns on as typed; have the runtime's start-up
@@ -8,7 +11,16 @@
 int _dowildcard = -1;
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+#ifdef _WIN32
+std::string as_name(const wchar_t* argument) { return narrow_name(argument); }
+#else
+std::string as_name(const char* argument) { return argument; }
+#endif
+
+template <class Char>
+int run(int argc, Char** argv) {
 #ifdef SIGPIPE
     // An output or console whose reader went away (a FIFO, a pipe) would
     // otherwise kill the program in the middle of a write. Ignored, the write
@@ -25,8 +37,33 @@ int main(int argc, char** argv) {
     // library is the one exception left, and it ends the run as a failure,
     // not as an abort.
     try {
-        return run_conversion(argc, argv);
+        std::vector<std::string> arguments;
+        for (int i = 1; i < argc; ++i) arguments.push_back(as_name(argv[i]));
+        return run_conversion(arguments);
     } catch (...) {
         return exit_failure;
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments as the system holds them, in UTF-16: every name reaches the
+// program whole on every Windows, whatever its code page.
+int wmain(int argc, wchar_t** argv) {
+    // Double-clicked, or recordings dropped on it: the window would close
+    // before anyone could read it.
+    const bool window_of_its_own = console_of_its_own();
+    const int status = run(argc, argv);
+    if (window_of_its_own) {
+        print_console(
+            {"\n\nkordimalen is a console program: it converts the recording named after it\n"
+             "in a Command Prompt or PowerShell window. To convert recordings from\n"
+             "Explorer, drop them on kordimalen-drop.exe, which stands beside it.\n"});
+        wait_for_a_key();
+    }
+    return status;
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

@@ -2,38 +2,61 @@
 #include <string>
 
 #include "app/system.hpp"
+#include "app/utf8.hpp"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include <climits>
 #include <optional>
 #include <string_view>
 
-// fopen hands a name to the system in the code page of the file functions:
-// the ANSI code page, which the manifest makes UTF-8 on Windows 10 1903 and
-// later; older Windows keep the local one (1252 in western Europe, where
-// "Bob’s.wav" holds the byte 0x92). The checks and the console read the name
-// the same way, so that they look at the file that is opened.
-std::optional<std::wstring> widen_name(std::string_view text) {
-    const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) {
-        return std::nullopt;
-    }
-    const int size = static_cast<int>(text.size());
-    const int wide_size = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
-    if (wide_size <= 0) {
-        return std::nullopt;
-    }
-    try {
-        std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
-        if (MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), wide_size) != wide_size) {
-            return std::nullopt;
+// Windows names are UTF-16, and NTFS takes any 16-bit units, a lone surrogate
+// too. The program holds them as UTF-8, a lone surrogate written as its own
+// three bytes (WTF-8), so that every name goes back to the system exactly as
+// it came: no code page stands in between, and no letter is ever replaced by
+// a look-alike.
+std::string narrow_name(std::wstring_view wide) {
+    std::string text;
+    const auto put = [&](unsigned value) { text.push_back(static_cast<char>(value)); };
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t code = wide[i];
+        const bool pair = code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+                          wide[i + 1] <= 0xDFFF;
+        if (pair) code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        if (code < 0x80) {
+            put(code);
+        } else if (code < 0x800) {
+            put(0xC0 | (code >> 6));
+            put(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            put(0xE0 | (code >> 12));
+            put(0x80 | ((code >> 6) & 0x3F));
+            put(0x80 | (code & 0x3F));
+        } else {
+            put(0xF0 | (code >> 18));
+            put(0x80 | ((code >> 12) & 0x3F));
+            put(0x80 | ((code >> 6) & 0x3F));
+            put(0x80 | (code & 0x3F));
         }
-        return wide;
-    } catch (...) {
-        return std::nullopt;
     }
+    return text;
+}
+
+std::optional<std::wstring> widen_name(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::wstring wide;
+    while (!text.empty()) {
+        const auto [code, length] = next_character(text, true);
+        if (code >= 0x80 && length == 1) return std::nullopt;
+        if (code >= 0x10000) {
+            wide.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
+            wide.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            wide.push_back(static_cast<wchar_t>(code));
+        }
+        text.remove_prefix(length);
+    }
+    return wide;
 }
 
 // The narrow fopen stops at 260 characters even where the system's long-path

@@ -11,13 +11,22 @@
 #include <string_view>
 
 #ifdef _WIN32
-// Text in the code page that fopen reads names in, as UTF-16. None when it
-// cannot be read so. Never throws.
+// A Windows name (UTF-16) as the program holds it, in UTF-8 (a lone surrogate
+// as its own three bytes), and back: exact both ways. widen_name gives none
+// for text that is not so encoded, or empty.
+std::string narrow_name(std::wstring_view wide);
 std::optional<std::wstring> widen_name(std::string_view text);
+
+// Explorer started the program in a console window of its own, which closes
+// when the program ends: not a console shared with a shell, and not a file,
+// pipe or no console at all.
+bool console_of_its_own();
+// Says so and waits for a key, so that the window can be read.
+void wait_for_a_key();
 #endif
 
-// fopen, with no length limit on Windows: the name goes to the system in the
-// code page above, so folders past 260 characters open where long paths are on.
+// fopen, with no length limit on Windows: the name goes to the system as
+// UTF-16, so folders past 260 characters open where long paths are on.
 std::FILE* open_file(const std::string& name, const char* mode);
 
 // What an open stream is on. Asked of the stream itself, never of its name,

@@ -129,6 +129,7 @@ struct NameCase {
     std::string on_terminal = printed;  // as a terminal shows it (POSIX)
     const char* program = KORDIMALEN_EXE;
     std::string output_link{};  // when set, the output name is a symbolic link to this file
+    std::string look_alike{};   // when set, this file and its copy stand beside the input, never touched
     // Made first (POSIX): folders, each a small tmpfs of its own when `tmpfs`
     // is set (needs root), then symbolic links (name, target) to folders.
     std::vector<std::string> folders{};
@@ -195,9 +196,16 @@ TEST_P(Names, AreUsedWholeAndGiveTheSameBytes) {
         fs::create_symlink(c.output_link, dir / output);
         output = c.output_link;
     }
+    if (!c.look_alike.empty()) {
+        for (const std::string& name : {c.look_alike, "kordimalen-" + c.look_alike})
+            write_file(dir / name, text("x"));
+    }
     const Bytes expected = expected_output(input, 36, auxi_chunk(7, 48000, 8, 1, 1), 48);
     EXPECT_TRUE(succeeded(run_converter(dir, {c.argument}, {.program = c.program}), c.printed));
     EXPECT_BYTES_EQ(read_file(dir / output), expected);
+    if (!c.look_alike.empty()) {
+        EXPECT_BYTES_EQ(read_file(dir / ("kordimalen-" + c.look_alike)), text("x"));
+    }
 #ifndef _WIN32
     EXPECT_TRUE(succeeded(run_converter(dir, {c.argument}, {.terminal = true}), c.on_terminal));
     EXPECT_BYTES_EQ(read_file(dir / output), expected);
@@ -226,6 +234,16 @@ std::vector<NameCase> name_cases() {
              std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c') + "/sim.wav"},
 #ifdef _WIN32
         {.name = "AnsiCodePage", .argument = bobs, .printed = bobs_in_1252, .program = ansi_program},
+        // Outside code page 1252, where "best fit" made them a.wav and ab.wav:
+        // read as typed, printed in UTF-8.
+        {.name = "FullWidthInAnsiCodePage",
+         .argument = "\xEF\xBD\x81.wav",
+         .program = ansi_program,
+         .look_alike = "a.wav"},
+        {.name = "GreekInAnsiCodePage",
+         .argument = "\xCE\xB1\xCE\xB2.wav",
+         .program = ansi_program,
+         .look_alike = "ab.wav"},
 #else
         // Symbolic links and mounts need privileges on Windows, whose names
         // cannot hold C0 controls either.

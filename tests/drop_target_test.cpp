@@ -22,8 +22,10 @@ struct Dropped {
 };
 
 // Runs the drop target with `line` after its name, standard output and error
-// into a pipe, standard input from NUL (so that it never waits for a key).
-Dropped drop(const std::wstring& line) {
+// into a pipe, standard input from NUL (so that it never waits for a key), in
+// the current folder `folder` (none: the test's).
+Dropped drop(const std::wstring& line, const fs::path& program_path = KORDIMALEN_DROP_EXE,
+             const fs::path& folder = {}) {
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE reader = nullptr;
     HANDLE writer = nullptr;
@@ -31,7 +33,7 @@ Dropped drop(const std::wstring& line) {
     (void)SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
     const HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                                        OPEN_EXISTING, 0, nullptr);
-    const std::wstring program = fs::path(KORDIMALEN_DROP_EXE).make_preferred().wstring();
+    const std::wstring program = fs::path(program_path).make_preferred().wstring();
     std::wstring command = L"\"" + program + L"\"" + line;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -41,7 +43,7 @@ Dropped drop(const std::wstring& line) {
     startup.hStdError = writer;
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process) != 0;
+                                        folder.empty() ? nullptr : folder.c_str(), &startup, &process) != 0;
     (void)CloseHandle(writer);
     (void)CloseHandle(nothing);
     Dropped result;
@@ -82,23 +84,45 @@ std::string utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-Bytes recording() {
-    return wave_file(Format{}, {chunk("rcvr", le32(7)), chunk("data", Bytes{1, 2, 3, 4, 5, 6})});
+Bytes recording(bool with_rcvr = true) {
+    return wave_file(Format{},
+                     {with_rcvr ? chunk("rcvr", le32(7)) : Bytes{}, chunk("data", Bytes{1, 2, 3, 4, 5, 6})});
 }
 
 // What the program itself makes of the recording.
-Bytes converted() {
+Bytes converted(bool with_rcvr = true) {
     ScratchDir dir;
-    write_file(dir / "sim.wav", recording());
+    write_file(dir / "sim.wav", recording(with_rcvr));
     EXPECT_TRUE(succeeded(run_converter(dir, {"sim.wav"}), "sim.wav"));
     return read_file(dir / "kordimalen-sim.wav");
 }
 
-// Every character that cmd.exe would take for syntax, and letters outside any
-// one code page.
-const std::vector<std::string> names = {
-    "with space.wav", "x&y.wav",    "c^d.wav",  "50%x%.wav", "bang!.wav", "(p).wav",  "semi;colon.wav",
-    "com,ma.wav",     "eq=ual.wav", "it's.wav", "é.wav",     "жук.wav",   "录音.wav", "a b&c (1).wav"};
+// Every character that cmd.exe would take for syntax, letters outside any one
+// code page, and two whose look-alikes (a.wav, ab.wav) stand beside them.
+const std::vector<std::string> names = {"with space.wav",
+                                        "x&y.wav",
+                                        "c^d.wav",
+                                        "50%x%.wav",
+                                        "bang!.wav",
+                                        "(p).wav",
+                                        "semi;colon.wav",
+                                        "com,ma.wav",
+                                        "eq=ual.wav",
+                                        "it's.wav",
+                                        "é.wav",
+                                        "жук.wav",
+                                        "录音.wav",
+                                        "a b&c (1).wav",
+                                        "\xEF\xBD\x81.wav",
+                                        "\xCE\xB1\xCE\xB2.wav"};
+
+// The summary at the end of a drop, with the failed recording's line and copy.
+std::string summary(std::size_t converted, const fs::path& failed, const std::string& reason) {
+    const std::string path = utf8(failed);
+    const std::string copy = utf8(failed.parent_path() / ("kordimalen-" + failed.filename().string()));
+    return "\nConverted " + std::to_string(converted) + ", failed 1.\n\nFailed:\n  " + path + "\n    " +
+           reason + "\n    incomplete copy left: " + copy + "\n";
+}
 
 TEST(DropTarget, ConvertsEachDroppedRecordingBesideItAndNamesTheFailedOnes) {
     const Bytes expected = converted();
@@ -108,6 +132,7 @@ TEST(DropTarget, ConvertsEachDroppedRecordingBesideItAndNamesTheFailedOnes) {
         write_file(dir / name, recording());
         line += as_explorer_quotes(dir / name);
     }
+    for (const std::string look_alike : {"a.wav", "ab.wav"}) write_file(dir / look_alike, text("look-alike"));
     write_file(dir / "broken.wav", text("RIFX"));
     line += as_explorer_quotes(dir / "broken.wav");
     const Dropped r = drop(line);
@@ -116,25 +141,53 @@ TEST(DropTarget, ConvertsEachDroppedRecordingBesideItAndNamesTheFailedOnes) {
         EXPECT_NE(r.out.find(banner(name)), std::string::npos) << name << " in: " << r.out;
         EXPECT_BYTES_EQ(read_file(dir / ("kordimalen-" + name)), expected) << name;
     }
-    const std::string failed = "\nFailed:\n  " + utf8(dir / "broken.wav") + "\n";
-    EXPECT_TRUE(r.out.ends_with(failed)) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "kordimalen-a.wav") || fs::exists(dir / "kordimalen-ab.wav"));
+    EXPECT_TRUE(r.out.ends_with(summary(names.size(), dir / "broken.wav", "Error in .wav file header [1]")))
+        << r.out;
 }
 
+// A folder stands for its recordings and its subfolders' in name order, each
+// converted from the defaults: the second recording, without a "rcvr" chunk,
+// never gets the first one's frequency.
 TEST(DropTarget, ConvertsAFoldersRecordingsButNotTheCopies) {
     const Bytes expected = converted();
+    const Bytes expected_without_rcvr = converted(false);
     ScratchDir dir;
-    fs::create_directory(dir / "rec one");
-    for (const std::string name : {"a.wav", "b&c.WAV", "kordimalen-old.wav"}) {
+    fs::create_directories(dir / "rec one" / "inner");
+    for (const std::string name : {"a.wav", "kordimalen-old.wav", "inner/c.wav"}) {
         write_file(dir / "rec one" / name, recording());
     }
+    write_file(dir / "rec one" / "b&c.WAV", recording(false));
     write_file(dir / "rec one" / "notes.txt", text("not a recording"));
-    const Dropped r = drop(as_explorer_quotes(dir / "rec one"));
+    // As Windows PowerShell 5.1 passes "...\rec one\": the quote is part of the name.
+    const Dropped r = drop(L" \"" + (dir / "rec one").wstring() + L"\\\"");
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_BYTES_EQ(read_file(dir / "rec one" / "kordimalen-a.wav"), expected);
-    EXPECT_BYTES_EQ(read_file(dir / "rec one" / "kordimalen-b&c.WAV"), expected);
+    EXPECT_BYTES_EQ(read_file(dir / "rec one" / "kordimalen-b&c.WAV"), expected_without_rcvr);
+    EXPECT_BYTES_EQ(read_file(dir / "rec one" / "inner" / "kordimalen-c.wav"), expected);
     EXPECT_FALSE(fs::exists(dir / "rec one" / "kordimalen-kordimalen-old.wav"));
     EXPECT_FALSE(fs::exists(dir / "rec one" / "kordimalen-notes.txt"));
-    EXPECT_EQ(r.out.find("Failed:"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("\nConverted 3, failed 0.\n")) << r.out;
+}
+
+// No second program, no current folder: the drop target alone in a folder
+// converts a recording in a folder past 260 characters, and a name typed as
+// C:d.wav is d.wav in drive C's current folder.
+TEST(DropTarget, ConvertsAloneLongFoldersAndDriveRelativeNames) {
+    const Bytes expected = converted();
+    ScratchDir dir;
+    fs::create_directory(dir / "alone");
+    fs::copy_file(fs::path(KORDIMALEN_DROP_EXE), dir / "alone" / "kordimalen-drop.exe");
+    const fs::path deep = dir / std::string(120, 'a') / std::string(120, 'b') / std::string(40, 'c');
+    fs::create_directories(deep);
+    write_file(deep / "r.wav", recording());
+    write_file(dir / "d.wav", recording());
+    const std::wstring drive_relative = dir.path().root_name().wstring() + L"d.wav";
+    const Dropped r = drop(as_explorer_quotes(deep / "r.wav") + L" " + drive_relative,
+                           dir / "alone" / "kordimalen-drop.exe", dir.path());
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_BYTES_EQ(read_file(deep / "kordimalen-r.wav"), expected);
+    EXPECT_BYTES_EQ(read_file(dir / "kordimalen-d.wav"), expected);
 }
 
 TEST(DropTarget, StartedWithNothingSaysHowToUseIt) {

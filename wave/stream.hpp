@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 enum class Outcome {
     success,
@@ -21,6 +22,8 @@ enum class Outcome {
     __builtin_unreachable();
 #elif defined(_MSC_VER)
     __assume(false);
+#else
+    std::abort();  // never falls through, whatever the compiler
 #endif
 }
 

@@ -12,11 +12,14 @@
 
 namespace {
 
+bool on_disk(HANDLE file) {
+    return file != INVALID_HANDLE_VALUE && file != nullptr && GetFileType(file) == FILE_TYPE_DISK;
+}
+
 // Windows names lead to files and folders only, which are told apart by
 // volume and file index.
 bool identify(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    return file != INVALID_HANDLE_VALUE && file != nullptr && GetFileType(file) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(file, &info) != 0;
+    return on_disk(file) && GetFileInformationByHandle(file, &info) != 0;
 }
 
 HANDLE handle_of(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
@@ -26,15 +29,32 @@ bool same_file(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMA
            a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// The opened handle as a stream that writes bytes as they are; closes the
+// handle when that fails.
+std::FILE* stream_of(HANDLE file) {
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        (void)CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* output = _fdopen(descriptor, "wb");
+    if (output == nullptr) {
+        (void)_close(descriptor);  // closes the handle too
+    }
+    return output;
+}
+
 }  // namespace
 
+// Asks the file alone, not its volume as the identity does, which is slow on
+// some systems: a drop of many recordings asks this twice per recording.
 FileKind opened_kind(std::FILE* stream) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!identify(handle_of(stream), info)) {
+    const HANDLE file = handle_of(stream);
+    FILE_STANDARD_INFO info{};
+    if (!on_disk(file) || GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) == 0) {
         return FileKind::other;
     }
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::folder
-                                                                   : FileKind::regular_file;
+    return info.Directory != FALSE ? FileKind::folder : FileKind::regular_file;
 }
 
 // Opened as "wb" opens (shared for reading and writing), but without
@@ -50,27 +70,26 @@ std::FILE* open_output(const std::string& name, std::FILE* input) {
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
+    // A file that this open created is new and empty: neither the input nor
+    // the console's file, which were open before it, and nothing to empty.
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return stream_of(file);
+    }
     BY_HANDLE_FILE_INFORMATION opened{};
     BY_HANDLE_FILE_INFORMATION other{};
-    const bool disk_file = identify(file, opened);
+    const bool disk_file = on_disk(file);
+    // A disk file that cannot tell who it is (some redirectors and user-mode
+    // file systems) could be the input, and could not be emptied safely.
+    const bool known = !disk_file || identify(file, opened);
     const bool is_input = disk_file && identify(handle_of(input), other) && same_file(opened, other);
     const bool is_console =
         disk_file && identify(GetStdHandle(STD_OUTPUT_HANDLE), other) && same_file(opened, other);
     const bool holds_bytes = disk_file && (opened.nFileSizeHigh != 0 || opened.nFileSizeLow != 0);
-    if (is_input || is_console || (holds_bytes && SetEndOfFile(file) == 0)) {
+    if (!known || is_input || is_console || (holds_bytes && SetEndOfFile(file) == 0)) {
         (void)CloseHandle(file);
         return nullptr;
     }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-    if (descriptor == -1) {
-        (void)CloseHandle(file);
-        return nullptr;
-    }
-    std::FILE* output = _fdopen(descriptor, "wb");
-    if (output == nullptr) {
-        (void)_close(descriptor);  // closes the handle too
-    }
-    return output;
+    return stream_of(file);
 }
 #else
 #include <fcntl.h>
