@@ -51,11 +51,23 @@ if(WIN32)
   # The program and the documents a Windows user opens with a double click,
   # unzipped straight into the folder that goes on PATH.
   install(TARGETS kordimalen kordimalen-drop RUNTIME DESTINATION .)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS README.md cmake/windows_readme.cmake)
-  # README.txt: README.md's parts for Windows users, as plain text.
-  include(${PROJECT_SOURCE_DIR}/cmake/windows_readme.cmake)
-  windows_readme(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.txt)
+  # README.txt, written for Windows users, and the manual page as MANUAL.txt:
+  # plain text with CR LF line ends.
+  configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+  find_program(GROFF groff)
+  if(GROFF)
+    add_custom_command(OUTPUT MANUAL.txt
+                       COMMAND ${CMAKE_COMMAND} -DGROFF=${GROFF} -DPAGE=${PROJECT_BINARY_DIR}/kordimalen.1
+                               -DOUTPUT=${PROJECT_BINARY_DIR}/MANUAL.txt -P ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                       DEPENDS ${PROJECT_BINARY_DIR}/kordimalen.1 ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                       VERBATIM)
+    add_custom_target(windows_manual ALL DEPENDS MANUAL.txt)
+    install(FILES ${PROJECT_BINARY_DIR}/MANUAL.txt DESTINATION .)
+  else()
+    message(WARNING "groff was not found: the zip will hold no MANUAL.txt (Debian: apt-get install groff-base)")
+  endif()
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   install(TARGETS kordimalen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

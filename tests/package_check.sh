@@ -16,8 +16,9 @@
 #   nothing outside build/; its package lines make the packages they install;
 #   the source release, unpacked outside git, passes the README's two set-up
 #   commands and gives the same .deb;
-# - the Windows .zip holds the program, the drop target, the licence and a
-#   README.txt for Windows (CR LF, nothing on building from source, no link),
+# - the Windows .zip holds the program, the drop target, the licence, the
+#   manual as MANUAL.txt and a README.txt for Windows (CR LF, lines of 78
+#   characters at most, no Markdown, nothing on Linux, building or tests),
 #   with no folder around them; its manifest declares UTF-8 names and long
 #   paths;
 #   unzipped into the folder that the README's PATH line puts on PATH, it
@@ -26,7 +27,7 @@
 #   with status 1), and a console shows names as typed, their control
 #   characters escaped; the drop target, started as Explorer starts it,
 #   converts recordings and a folder beside themselves to the Linux program's
-#   bytes, and names a broken recording.
+#   bytes, and names a broken recording with its reason and incomplete copy.
 #
 #   tests/package_check.sh LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]
 #
@@ -213,17 +214,26 @@ if [ -n "$windows_build" ]; then
   (cd "$windows_build" && rm -f ./*.zip && cpack -G ZIP > /dev/null)
   zip="$windows_build/kordimalen-$version-win64.zip"
   unzip -Z1 "$zip" | LC_ALL=C sort > "$scratch/zip-files"
-  printf '%s\n' LICENSE.txt README.txt kordimalen-drop.exe kordimalen.exe | diff - "$scratch/zip-files" ||
+  printf '%s\n' LICENSE.txt MANUAL.txt README.txt kordimalen-drop.exe kordimalen.exe | diff - "$scratch/zip-files" ||
     fail "the .zip holds other files"
-  # Its README.txt is for Windows: CR LF line ends, nothing on building from
-  # source, no link, and a first screen that says what the program does and
-  # how to run it from the unzipped folder.
-  unzip -p "$zip" README.txt > "$scratch/README.txt"
-  ! grep -qv $'\r$' "$scratch/README.txt" || fail "README.txt has a line without CR LF"
-  ! grep -qiwE 'cmake|apt-get|sudo|dnf|cpack|\]\(' "$scratch/README.txt" ||
-    fail "README.txt tells how to build from source, or links out of the zip"
-  head -n 25 "$scratch/README.txt" | grep -q "converts one RIFF WAVE recording" &&
-    head -n 25 "$scratch/README.txt" | grep -q "onto .kordimalen-drop.exe" || fail "README.txt's first screen"
+  # Its texts are for Notepad: CR LF line ends. README.txt is for a Windows
+  # user who never built software: lines of at most 78 characters, no
+  # Markdown, nothing on Linux, building or tests, and a first screen that
+  # says what the program does and where to drop recordings. MANUAL.txt is the
+  # manual page with every message.
+  for text in README.txt MANUAL.txt; do
+    unzip -p "$zip" $text > "$scratch/$text"
+    ! grep -qv $'\r$' "$scratch/$text" || fail "$text has a line without CR LF"
+  done
+  tr -d '\r' < "$scratch/README.txt" > "$scratch/readme-lf.txt"
+  ! grep -qE '.{79}' "$scratch/readme-lf.txt" || fail "README.txt has lines over 78 characters"
+  ! grep -qE '`|\*\*|\]\(|^ *\|' "$scratch/readme-lf.txt" || fail "README.txt holds Markdown"
+  ! grep -qiE '(^|[^a-z])(cmake|apt-get|sudo|dnf|cpack|linux|posix|build|tests?|/dev/|man kordimalen)([^a-z]|$)' \
+    "$scratch/readme-lf.txt" || fail "README.txt tells of Linux, building or tests"
+  head -n 25 "$scratch/README.txt" | grep -q "converts a recording" &&
+    head -n 25 "$scratch/README.txt" | grep -q "kordimalen-drop.exe" || fail "README.txt's first screen"
+  grep -q "DIAGNOSTICS" "$scratch/MANUAL.txt" && grep -q "Failed to write output file" "$scratch/MANUAL.txt" ||
+    fail "MANUAL.txt is not the manual page"
   pass
   # The manifest declares UTF-8 names and long paths.
   unzip -p "$zip" kordimalen.exe > "$scratch/kordimalen.exe"
@@ -292,7 +302,10 @@ if [ -n "$windows_build" ]; then
   for copy in "${names[@]/#/kordimalen-}" "a folder/kordimalen-in it.wav"; do
     cmp "$scratch/run/kordimalen-sim.wav" "$drive_c/rec/$copy" || fail "the drop target made no copy $copy: $shown"
   done
-  [ "$status" -eq 1 ] && [ "$(tail -n 2 <<< "$shown")" = $'Failed:\n  C:\\rec\\broken.wav' ] ||
+  [ "$status" -eq 1 ] && [ "$(tail -n 4 <<< "$shown")" = "Failed:
+  C:\\rec\\broken.wav
+    Error in .wav file header [1]
+    incomplete copy left: C:\\rec\\kordimalen-broken.wav" ] ||
     fail "the drop target does not name the failed recording and end with status 1: $shown"
   pass
 
