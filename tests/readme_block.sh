@@ -10,10 +10,17 @@
 # in order, as a reader pastes them one after the other; a section without
 # one is an error.
 #
-#   tests/readme_block.sh PATTERN
-#   tests/readme_block.sh --section TITLE
+# With --in FILE (a path from the project folder), reads that document
+# instead, such as doc/DEVELOPING.md.
+#
+#   tests/readme_block.sh [--in FILE] PATTERN
+#   tests/readme_block.sh [--in FILE] --section TITLE
 set -eu
 readme=$(dirname "$0")/../README.md
+if [ "$1" = --in ]; then
+  readme=$(dirname "$0")/../$2
+  shift 2
+fi
 if [ "$1" = --section ]; then
   section=$2 pattern=
 else
@@ -41,12 +48,12 @@ SECTION=$section PATTERN=$pattern awk '
   END {
     close_block()
     if (section != "" && !found) {
-      printf "the README has no command block in a section \"## %s\"\n", section > "/dev/stderr"
+      printf "%s has no command block in a section \"## %s\"\n", FILENAME, section > "/dev/stderr"
       exit 1
     }
     if (section == "" && found != 1) {
-      printf "the README has %d command blocks with a line matching /%s/, not 1\n",
-             found, ENVIRON["PATTERN"] > "/dev/stderr"
+      printf "%s has %d command blocks with a line matching /%s/, not 1\n",
+             FILENAME, found, ENVIRON["PATTERN"] > "/dev/stderr"
       exit 1
     }
     printf "%s", text
