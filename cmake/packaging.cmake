@@ -127,6 +127,9 @@ It reads its input once, front to back, so the input may be a named pipe,
 and its memory use does not grow with the size of the recording.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+# Directories in the packages are 0755 whatever the packager's umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
 
 # Packages carry the time of the commit they are built from (read by cpack,
 # see cmake/cpack_project.cmake.in); without git, as in the source release,
@@ -166,15 +169,20 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   if(CMAKE_CROSSCOMPILING)
     # A .deb for another CPU, made on this machine: Debian's name for that CPU,
-    # not dpkg's own, and the C library the program needs read off its symbol
+    # not dpkg's own, and the libraries the program needs read off its symbol
     # versions (see cmake/cpack_project.cmake.in), since dpkg-shlibdeps knows
     # only this machine's libraries.
-    set(debian_architectures aarch64 arm64 arm armhf i686 i386 s390x s390x)
-    list(FIND debian_architectures ${CMAKE_SYSTEM_PROCESSOR} processor)
-    if(processor GREATER -1)
-      math(EXPR processor "${processor} + 1")
-      list(GET debian_architectures ${processor} CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine OUTPUT_VARIABLE triple
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(debian_aarch64-linux-gnu arm64)
+    set(debian_arm-linux-gnueabihf armhf)
+    set(debian_arm-linux-gnueabi armel)
+    set(debian_i686-linux-gnu i386)
+    set(debian_s390x-linux-gnu s390x)
+    if(NOT DEFINED debian_${triple})
+      message(FATAL_ERROR "No Debian architecture is known for ${triple}: add it in cmake/packaging.cmake")
     endif()
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_${triple}})
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
   endif()
 
@@ -187,6 +195,9 @@ else()
   # Directories that the system's own packages own.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION ${prefix}/${CMAKE_INSTALL_MANDIR}
       ${prefix}/${CMAKE_INSTALL_MANDIR}/man1 ${prefix}/${CMAKE_INSTALL_DATAROOTDIR}/licenses)
+  # Not relocatable: CPack reads CPACK_PACKAGE_RELOCATABLE too, which it
+  # sets by default.
+  set(CPACK_PACKAGE_RELOCATABLE OFF)
   set(CPACK_RPM_PACKAGE_RELOCATABLE OFF)
   # The packager; no links under /usr/lib/.build-id, which would clash with
   # other packages' and belong with debug information this package lacks; the

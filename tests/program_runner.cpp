@@ -186,9 +186,7 @@ RunResult run_converter(const ScratchDir& dir, const std::vector<std::string>& a
         }
     }
     int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    result.peak_memory_kib = usage.ru_maxrss;
+    waitpid(child, &status, 0);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (to_file) {
         const Bytes b = read_file(console);

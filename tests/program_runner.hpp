@@ -15,7 +15,6 @@ struct RunResult {
     std::string out;           // standard output, with the platform's newlines as \n
     std::string raw_out;       // standard output, byte for byte
     std::string err;           // standard error, which must stay empty
-    long peak_memory_kib = 0;  // the program's peak resident memory, where KORDIMALEN_CAN_MEASURE_MEMORY
 };
 
 // A fresh directory per test, removed afterwards.
@@ -43,8 +42,8 @@ inline constexpr std::uint64_t no_file_size_limit = UINT64_MAX;
 #define KORDIMALEN_CAN_CAP_FILE_SIZES 1  // with setrlimit
 #endif
 // The program's own memory, not an emulator's around it.
-#if __has_include(<sys/resource.h>) && !defined(KORDIMALEN_EMULATOR)
-#define KORDIMALEN_CAN_MEASURE_MEMORY 1  // with wait4
+#if defined(KORDIMALEN_PEAK_MEMORY_EXE) && !defined(KORDIMALEN_EMULATOR)
+#define KORDIMALEN_CAN_MEASURE_MEMORY 1  // with tests/peak_memory.cpp
 #endif
 
 struct RunOptions {
