@@ -115,8 +115,8 @@ TEST(CommandLine, ExistingOutputIsEmptiedBeforeTheHeaderIsRead) {
 
 #ifdef _WIN32
 // The program as Windows before 10 version 1903 runs it, without the UTF-8
-// code page of its manifest: "Bob’s.wav" arrives in code page 1252, with ’ as
-// the one byte 0x92, and is printed so.
+// code page of its manifest: its ANSI code page is 1252, so a file or a pipe
+// gets "Bob’s.wav" with ’ as the one byte 0x92.
 const char* const ansi_program = KORDIMALEN_ANSI_EXE;
 const std::string bobs = "Bob\xE2\x80\x99s.wav";
 const std::string bobs_in_1252 = "Bob\x92s.wav";

@@ -312,7 +312,7 @@ if [ -n "$windows_build" ]; then
   # A console (a pseudo-terminal gives Wine's program one, in its default
   # code page) shows the names as typed, and a name's control characters
   # (ESC and BEL, U+009B) as \xHH, with no raw control left; the program as
-  # older Windows run it (names in code page 1252) shows ’, 0x92 there, as it is.
+  # older Windows run it (code page 1252) shows ’ as it is.
   console_shows() {  # console_shows PROGRAM NAME SHOWN
     # script hands its command to $SHELL, which may be any POSIX shell: the
     # name goes through the environment, never through quoting.
