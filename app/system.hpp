@@ -21,7 +21,7 @@ std::optional<std::wstring> widen_name(std::string_view text);
 // when the program ends: not a console shared with a shell, and not a file,
 // pipe or no console at all.
 bool console_of_its_own();
-// Says so and waits for a key, so that the window can be read.
+// Asks for a key and waits for it, so that the window can be read.
 void wait_for_a_key();
 #endif
 
@@ -45,9 +45,9 @@ FileKind opened_kind(std::FILE* stream);
 // itself; never when standard output was sent into it (a shell's
 // `> kordimalen-IN`), whose lines would be written over the recording. A
 // character device such as /dev/null takes both. Only then is a regular file
-// that holds bytes emptied. The name is looked up once, so a name that changes meanwhile cannot
-// lead the emptying to the input. nullptr when it cannot be opened or must not
-// be written.
+// that holds bytes emptied. The name is looked up once, so a name that changes
+// meanwhile cannot lead the emptying to the input. nullptr when it cannot be
+// opened or must not be written.
 std::FILE* open_output(const std::string& name, std::FILE* input);
 
 // A piece of a console line: the program's own text, or a name as the user
