@@ -12,9 +12,9 @@
 
 struct RunResult {
     int exit_code = -1;
-    std::string out;           // standard output, with the platform's newlines as \n
-    std::string raw_out;       // standard output, byte for byte
-    std::string err;           // standard error, which must stay empty
+    std::string out;      // standard output, with the platform's newlines as \n
+    std::string raw_out;  // standard output, byte for byte
+    std::string err;      // standard error, which must stay empty
 };
 
 // A fresh directory per test, removed afterwards.
