@@ -77,9 +77,8 @@ ConversionReport convert_recording(const std::string& folder, const std::string&
 
     const Outcome outcome = convert_wave(state, record);  // closes the output
     (void)std::fclose(state.input);
+    report.status = report_outcome(outcome, state.header_error);
     report.failure = failure_line(outcome, state.header_error);
-    print_line(report.failure);
-    report.status = outcome == Outcome::success ? exit_success : exit_failure;
     report.copy_left = outcome != Outcome::success;
     return report;
 }

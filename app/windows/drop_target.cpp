@@ -57,9 +57,9 @@ std::wstring full_path(std::wstring given) {
 }
 
 struct Failure {
-    std::wstring path;
+    std::string path;
     FailureLine reason;
-    bool copy_left = false;
+    std::string copy;  // the incomplete copy left behind, if any
 };
 
 struct Tally {
@@ -76,7 +76,8 @@ void convert(const std::wstring& path, Tally& tally) {
         ++tally.converted;
     } else {
         print_console({"\n"});  // some failure lines end without a newline
-        tally.failed.push_back({path, report.failure, report.copy_left});
+        tally.failed.push_back(
+            {folder + name, report.failure, report.copy_left ? folder + build_output_name(name) : ""});
     }
 }
 
@@ -87,9 +88,9 @@ void convert_folder(std::wstring folder, Tally& tally) {
     const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) return;  // an empty drive
     if (search == INVALID_HANDLE_VALUE) {
-        const FailureLine reason{"Could not read this folder", "", ""};
-        print_console({"\nCould not read the folder ", given_name(narrow_name(folder)), "\n"});
-        tally.failed.push_back({folder, reason});
+        const std::string name = narrow_name(folder);
+        print_console({"\nCould not read the folder ", given_name(name), "\n"});
+        tally.failed.push_back({name, {"Could not read this folder", "", ""}, ""});
         return;
     }
     std::vector<std::wstring> recordings;
@@ -147,14 +148,11 @@ int run(const std::vector<std::wstring>& dropped) {
     if (tally.failed.empty()) return exit_success;
     print_console({"\nFailed:\n"});
     for (const Failure& failure : tally.failed) {
-        const std::string path = narrow_name(failure.path);
         const std::string reason = without_newlines(failure.reason.text);
-        print_console({"  ", given_name(path), "\n    ", reason, given_name(failure.reason.name), "\n"});
-        if (failure.copy_left) {
-            const std::size_t slash = path.find_last_of("\\/");
-            const std::string copy = path.substr(0, slash + 1) + build_output_name(path.substr(slash + 1));
-            print_console({"    incomplete copy left: ", given_name(copy), "\n"});
-        }
+        print_console(
+            {"  ", given_name(failure.path), "\n    ", reason, given_name(failure.reason.name), "\n"});
+        if (!failure.copy.empty())
+            print_console({"    incomplete copy left: ", given_name(failure.copy), "\n"});
     }
     return exit_failure;
 }
